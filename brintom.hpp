@@ -1,0 +1,12 @@
+#pragma once
+
+// The brintom toolkit: volumetric images, masks and meshes with their native and legacy VTK
+// files. Everything lives in namespace brintom.
+
+#include "support/fatal.hpp"
+#include "support/ledger.hpp"
+#include "support/settings.hpp"
+#include "support/strings.hpp"
+#include "support/text.hpp"
+#include "volume/frame.hpp"
+#include "vtk/image_writer.hpp"

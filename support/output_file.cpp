@@ -1,0 +1,45 @@
+#include "support/output_file.hpp"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "support/fatal.hpp"
+#include "support/strings.hpp"
+
+namespace brintom {
+
+OutputFile::OutputFile(const char* path, const char* head)
+    : file_(std::fopen(path, "wb")), path_(path), head_(head) {}
+
+OutputFile::~OutputFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void OutputFile::write(const void* data, std::size_t size) {
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) fail();
+}
+
+void OutputFile::finish() {
+  if (std::ferror(file_) || std::fflush(file_) != 0) fail();
+  std::FILE* file = file_;
+  file_ = nullptr;
+  if (std::fclose(file) != 0) {
+    // Closed already, so only the name is left to decide on.
+    struct stat info {};
+    if (::stat(path_, &info) == 0 && S_ISREG(info.st_mode)) std::remove(path_);
+    error_message(cat2(head_, path_, kCannotBeWritten));
+  }
+}
+
+void OutputFile::fail() {
+  // A device such as /dev/full is left alone; only a regular file holds a partial result.
+  struct stat info {};
+  const bool regular = ::fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode);
+  std::fclose(file_);
+  file_ = nullptr;
+  if (regular) std::remove(path_);
+  error_message(cat2(head_, path_, kCannotBeWritten));
+}
+
+}  // namespace brintom

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+namespace brintom {
+
+// An output file that a writer fills and then finishes. A failed write, flush or close is a
+// failure, never a success: the incomplete file is removed (when it is a regular file) and the
+// process ends with head + path + " cannot be written".
+class OutputFile {
+ public:
+  // Opens path with "wb"; the caller reports an open failure with its own message.
+  OutputFile(const char* path, const char* head);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool is_open() const { return file_ != nullptr; }
+  std::FILE* stream() const { return file_; }
+
+  // Writes size bytes; a short write is fatal at once, so a full disk stops the writer early.
+  void write(const void* data, std::size_t size);
+  void put(char c) { write(&c, 1); }
+  // Flushes and closes; fatal when anything written so far did not reach the file.
+  void finish();
+
+ private:
+  [[noreturn]] void fail();
+
+  std::FILE* file_;
+  const char* path_;
+  const char* head_;
+};
+
+inline constexpr char kCannotBeWritten[] = " cannot be written";
+
+}  // namespace brintom

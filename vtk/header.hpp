@@ -1,0 +1,30 @@
+#pragma once
+
+#include "support/output_file.hpp"
+#include "vtk/words.hpp"
+
+namespace brintom {
+
+// Image-style files differ only in these words; one routine writes the ten header lines.
+struct Flavour {
+  const char* encoding;  // line 3
+  const char* dataset;   // the dataset type of line 4
+  const char* scalars;   // line 9, without its line feed
+};
+
+// clang-format off
+inline constexpr Flavour kAsciiFloat {kAscii,  kRectilinearGrid,  "SCALARS voxel_values float 1"};
+inline constexpr Flavour kBinaryFloat{kBinary, kStructuredPoints, "SCALARS scalars float"};
+// clang-format on
+
+// The open-failure message of the image writers: head + path + tail, the path running straight
+// into the tail.
+inline constexpr char kImageOutputHead[] = "Image output file ";
+inline constexpr char kImageOutputTail[] = "cannot be opened";
+
+// Writes lines 1 to 10: version, Label, encoding, DATASET, DIMENSIONS (columns rows slices),
+// SPACING and ORIGIN from the geometry settings with "%f", POINT_DATA, scalars, LOOKUP_TABLE.
+void write_image_header(OutputFile& out, const Flavour& flavour, int columns, int rows,
+                        int slices);
+
+}  // namespace brintom

@@ -1,0 +1,97 @@
+#include "vtk/image_writer.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "support/fatal.hpp"
+#include "support/output_file.hpp"
+#include "support/strings.hpp"
+#include "vtk/header.hpp"
+
+namespace brintom {
+namespace {
+
+constexpr char kCannotStore[] = "Cannot store this image in vtk format";
+// One bounded buffer for the payload, whatever the image size.
+constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+
+struct Volume {
+  int columns, rows, slices;
+  std::size_t voxels;
+  const float* first;
+};
+
+// The single Frame to write. An Image without frames, with an empty Frame 0 or with a
+// placeholder (one voxel whatever it announces) has nothing that can be written.
+Volume single_frame(Image* image) {
+  if (image == nullptr || image->frame_count < 1 || image->frames == nullptr ||
+      image->frames[0] == nullptr) {
+    error_message(kCannotStore);
+  }
+  int frame_count = 0, slices = 0, rows = 0, columns = 0;
+  image_size(image, &frame_count, &slices, &rows, &columns);
+  if (frame_count > 1) error_message(kCannotStore);
+  const float* first = image->frames[0][0][0];
+  if (first[-3] < 0.0f) error_message(kCannotStore);  // the prefix's slice count: a placeholder
+  return {columns, rows, slices,
+          static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns, first};
+}
+
+void open_or_fail(const OutputFile& out, const char* path) {
+  if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kImageOutputTail));
+}
+
+}  // namespace
+
+void save_image_vtk_ascii(const char* path, Image* image) {
+  const Volume volume = single_frame(image);
+  OutputFile out(path, kImageOutputHead);
+  open_or_fail(out, path);
+  write_image_header(out, kAsciiFloat, volume.columns, volume.rows, volume.slices);
+
+  // "%8.2f " of the widest float is 48 bytes; flush while a whole value still fits.
+  constexpr std::size_t kRoom = 64;
+  auto buffer = std::make_unique<char[]>(kBufferBytes);
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < volume.voxels; ++i) {
+    used += static_cast<std::size_t>(std::snprintf(buffer.get() + used, kRoom, "%8.2f ",
+                                                   static_cast<double>(volume.first[i])));
+    if ((i + 1) % 8 == 0) buffer[used++] = '\n';
+    if (kBufferBytes - used < kRoom) {
+      out.write(buffer.get(), used);
+      used = 0;
+    }
+  }
+  out.write(buffer.get(), used);
+  out.finish();
+}
+
+void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
+  const Volume volume = single_frame(image);
+  OutputFile out(path, kImageOutputHead);
+  open_or_fail(out, path);
+  write_image_header(out, kBinaryFloat, volume.columns, volume.rows, volume.slices);
+
+  if (swap == 0) {
+    out.write(volume.first, volume.voxels * sizeof(float));
+  } else {
+    // Legacy binary files are big-endian; the build host is little-endian. Swap block by block
+    // through one bounded buffer rather than copying the image.
+    constexpr std::size_t kWords = kBufferBytes / sizeof(std::uint32_t);
+    auto buffer = std::make_unique<std::uint32_t[]>(kWords);
+    for (std::size_t done = 0; done < volume.voxels;) {
+      const std::size_t count = std::min(kWords, volume.voxels - done);
+      std::memcpy(buffer.get(), volume.first + done, count * sizeof(std::uint32_t));
+      for (std::size_t i = 0; i < count; ++i) buffer[i] = __builtin_bswap32(buffer[i]);
+      out.write(buffer.get(), count * sizeof(std::uint32_t));
+      done += count;
+    }
+  }
+  out.put('\n');
+  out.finish();
+}
+
+}  // namespace brintom

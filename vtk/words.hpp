@@ -1,0 +1,24 @@
+#pragma once
+
+// The words of the legacy VTK layouts, spelled once: writers print them, readers compare
+// against them, so a typo breaks both and the round-trip tests see it.
+namespace brintom {
+
+// clang-format off
+inline constexpr char kVersionLine[]      = "# vtk DataFile Version 3.0";
+inline constexpr char kAscii[]            = "ASCII";
+inline constexpr char kBinary[]           = "BINARY";
+inline constexpr char kDataset[]          = "DATASET";
+inline constexpr char kStructuredPoints[] = "STRUCTURED_POINTS";
+inline constexpr char kRectilinearGrid[]  = "RECTILINEAR_GRID";
+inline constexpr char kPolydata[]         = "POLYDATA";
+inline constexpr char kDimensions[]       = "DIMENSIONS";
+inline constexpr char kSpacing[]          = "SPACING";
+inline constexpr char kOrigin[]           = "ORIGIN";
+inline constexpr char kPointData[]        = "POINT_DATA";
+inline constexpr char kScalars[]          = "SCALARS";
+inline constexpr char kLookupTable[]      = "LOOKUP_TABLE";
+inline constexpr char kDefaultTable[]     = "default";
+// clang-format on
+
+}  // namespace brintom
