@@ -1,5 +1,7 @@
 #include "converter/geometry_header.hpp"
 
+#include <cstdlib>
+
 #include "support/settings.hpp"
 #include "support/strings.hpp"
 #include "support/text.hpp"
@@ -56,6 +58,12 @@ bool read_key(std::FILE* file, char (&key)[kKeyCapacity]) {
   return true;
 }
 
+// The settings own their Label text: a replaced one is released.
+void replace_label(char* text) {
+  std::free(Label);
+  Label = text;
+}
+
 void apply(const char* key, const char* value) {
   for (const NumberKey& entry : kNumberKeys) {
     if (strcomp(key, entry.key)) {
@@ -63,14 +71,14 @@ void apply(const char* key, const char* value) {
       return;
     }
   }
-  if (strcomp(key, kLabelKey)) Label = islist(value) ? list_to_token(value) : copy(value);
+  if (strcomp(key, kLabelKey)) replace_label(islist(value) ? list_to_token(value) : copy(value));
 }
 
 }  // namespace
 
 void reset_geometry() {
   for (const NumberKey& entry : kNumberKeys) *entry.target = entry.default_value;
-  Label = copy(kLabelDefault);
+  replace_label(copy(kLabelDefault));
 }
 
 void read_geometry_header(std::FILE* file) {

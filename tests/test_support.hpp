@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -61,6 +62,10 @@ class GlobalsTest : public ::testing::Test {
     Tmem = Tmemax = Vecnt = Ivecnt = Matcnt = Imatcnt = Imgcnt = Mskcnt = 0;
     ColumnSpacing = RowSpacing = SliceSpacing = 1.0f;
     ColumnOrigin = RowOrigin = SliceOrigin = 0.0f;
+    Label = nullptr;
+  }
+  void TearDown() override {
+    std::free(Label);
     Label = nullptr;
   }
 };
