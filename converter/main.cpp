@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr char kUsage[] = "usage: brintom2vtk <base> <output> [binary | ascii]\n";
+constexpr char kUsage[] =
+    "usage: brintom2vtk <base> <output> [binary | ascii | ascii-structured]\n";
 
 bool is(const char* argument, const char* word) { return std::strcmp(argument, word) == 0; }
 
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
   // The base name alone, or more than three arguments: inputs read, nothing written.
   if (argc == 3 || (argc == 4 && strcomp(argv[3], "binary"))) {
     save_image_vtk_binary_float(argv[2], image, 1);
+  } else if (argc == 4 && strcomp(argv[3], "ascii-structured")) {
+    save_image_vtk_ascii_structured(argv[2], image);
   } else if (argc == 4) {
     save_image_vtk_ascii(argv[2], image);
   }

@@ -15,6 +15,8 @@ struct Flavour {
 // clang-format off
 inline constexpr Flavour kAsciiFloat {kAscii,  kRectilinearGrid,  "SCALARS voxel_values float 1"};
 inline constexpr Flavour kBinaryFloat{kBinary, kStructuredPoints, "SCALARS scalars float"};
+// The ASCII file on the grid type that visualization tools accept with SPACING and ORIGIN.
+inline constexpr Flavour kAsciiStructuredFloat{kAscii, kStructuredPoints, kAsciiFloat.scalars};
 // clang-format on
 
 // The open-failure message of the image writers: head + path + tail, the path running straight
@@ -24,7 +26,6 @@ inline constexpr char kImageOutputTail[] = "cannot be opened";
 
 // Writes lines 1 to 10: version, Label, encoding, DATASET, DIMENSIONS (columns rows slices),
 // SPACING and ORIGIN from the geometry settings with "%f", POINT_DATA, scalars, LOOKUP_TABLE.
-void write_image_header(OutputFile& out, const Flavour& flavour, int columns, int rows,
-                        int slices);
+void write_image_header(OutputFile& out, const Flavour& flavour, int columns, int rows, int slices);
 
 }  // namespace brintom

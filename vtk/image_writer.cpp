@@ -44,21 +44,19 @@ void open_or_fail(const OutputFile& out, const char* path) {
   if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kImageOutputTail));
 }
 
-}  // namespace
-
-void save_image_vtk_ascii(const char* path, Image* image) {
+void write_ascii(const char* path, Image* image, const Flavour& flavour) {
   const Volume volume = single_frame(image);
   OutputFile out(path, kImageOutputHead);
   open_or_fail(out, path);
-  write_image_header(out, kAsciiFloat, volume.columns, volume.rows, volume.slices);
+  write_image_header(out, flavour, volume.columns, volume.rows, volume.slices);
 
   // "%8.2f " of the widest float is 48 bytes; flush while a whole value still fits.
   constexpr std::size_t kRoom = 64;
   auto buffer = std::make_unique<char[]>(kBufferBytes);
   std::size_t used = 0;
   for (std::size_t i = 0; i < volume.voxels; ++i) {
-    used += static_cast<std::size_t>(std::snprintf(buffer.get() + used, kRoom, "%8.2f ",
-                                                   static_cast<double>(volume.first[i])));
+    used += static_cast<std::size_t>(
+        std::snprintf(buffer.get() + used, kRoom, "%8.2f ", static_cast<double>(volume.first[i])));
     if ((i + 1) % 8 == 0) buffer[used++] = '\n';
     if (kBufferBytes - used < kRoom) {
       out.write(buffer.get(), used);
@@ -67,6 +65,14 @@ void save_image_vtk_ascii(const char* path, Image* image) {
   }
   out.write(buffer.get(), used);
   out.finish();
+}
+
+}  // namespace
+
+void save_image_vtk_ascii(const char* path, Image* image) { write_ascii(path, image, kAsciiFloat); }
+
+void save_image_vtk_ascii_structured(const char* path, Image* image) {
+  write_ascii(path, image, kAsciiStructuredFloat);
 }
 
 void save_image_vtk_binary_float(const char* path, Image* image, int swap) {

@@ -83,7 +83,8 @@ class ConverterTest : public ::testing::Test {
   std::string out_ = temp_path(".vtk");
 };
 
-const std::string kUsage = "usage: brintom2vtk <base> <output> [binary | ascii]\n";
+const std::string kUsage =
+    "usage: brintom2vtk <base> <output> [binary | ascii | ascii-structured]\n";
 const std::string kHeadLines = "# vtk DataFile Version 3.0\nHead scan\n";
 const std::string kGeometry =
     "DIMENSIONS 2 1 1\nSPACING 0.500000 1.000000 1.000000\nORIGIN 0.000000 0.000000 0.000000\n"
@@ -113,6 +114,20 @@ TEST_F(ConverterTest, AnyOtherModeWordGivesAscii) {
     const Outcome r = run({base_, out_, mode});
     EXPECT_EQ(r.status, 0) << mode;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_file(out_), kAsciiFile) << mode;
+  }
+}
+
+TEST_F(ConverterTest, AsciiStructuredModeWritesStructuredPoints) {
+  std::string expected = kAsciiFile;
+  expected.replace(expected.find("RECTILINEAR_GRID"), 16, "STRUCTURED_POINTS");
+  Outcome r = run({base_, out_, "ascii-structured"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(read_file(out_), expected);
+  // Only the exact word selects it; near misses are any other word: the plain ASCII file.
+  for (const char* mode : {"ASCII-STRUCTURED", "ascii-structured ", "ascii_structured"}) {
+    r = run({base_, out_, mode});
     EXPECT_EQ(read_file(out_), kAsciiFile) << mode;
   }
 }

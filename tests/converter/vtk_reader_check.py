@@ -27,7 +27,7 @@ def write_case(base, columns, rows, slices, voxels, header_text):
         f.write(header_text)
 
 
-def check(converter, workdir, name, columns, rows, slices, geometry):
+def check(converter, workdir, name, columns, rows, slices, geometry, mode):
     rng = random.Random(name)
     count = columns * rows * slices
     voxels = [rng.uniform(-3000.0, 3000.0) for _ in range(count)]
@@ -44,8 +44,8 @@ def check(converter, workdir, name, columns, rows, slices, geometry):
         header += "%s %r\n" % (key, value)
     base = os.path.join(workdir, name)
     write_case(base, columns, rows, slices, voxels, header)
-    out = base + ".vtk"
-    run = subprocess.run([converter, base, out], capture_output=True)
+    out = base + "-" + mode + ".vtk"
+    run = subprocess.run([converter, base, out, mode], capture_output=True)
     if run.returncode != 0:
         return [f"{name}: converter exited {run.returncode}: {run.stdout!r}"]
 
@@ -68,7 +68,12 @@ def check(converter, workdir, name, columns, rows, slices, geometry):
     if scalars.GetNumberOfTuples() != count or scalars.GetNumberOfComponents() != 1:
         return problems + [f"{name}: {scalars.GetNumberOfTuples()} values instead of {count}"]
     values = [scalars.GetValue(i) for i in range(count)]
-    wrong = [i for i in range(count) if struct.pack("<f", float(values[i])) != struct.pack("<f", voxels[i])]
+    if mode == "binary":
+        wrong = [i for i in range(count)
+                 if struct.pack("<f", float(values[i])) != struct.pack("<f", voxels[i])]
+    else:
+        # The ASCII file carries each value with two decimals ("%8.2f ").
+        wrong = [i for i in range(count) if float("%.2f" % values[i]) != float("%.2f" % voxels[i])]
     if wrong:
         i = wrong[0]
         problems.append(f"{name}: {len(wrong)} values differ, first at {i}: {values[i]} != {voxels[i]}")
@@ -84,13 +89,17 @@ def main():
         ("larger", 64, 48, 33, ((0.9375, 0.9375, 1.25), (-30.0, -22.5, 0.0))),
     ]
     problems = []
+    runs = 0
     with tempfile.TemporaryDirectory() as workdir:
-        for name, columns, rows, slices, geometry in cases:
-            problems += check(converter, workdir, name, columns, rows, slices, geometry)
+        for mode in ("binary", "ascii-structured"):
+            for name, columns, rows, slices, geometry in cases:
+                found = check(converter, workdir, name, columns, rows, slices, geometry, mode)
+                problems += [f"{mode} {problem}" for problem in found]
+                runs += 1
     for problem in problems:
         print(problem)
-    print(f"{len(cases) - len({p.split(':')[0] for p in problems})} passed, "
-          f"{len({p.split(':')[0] for p in problems})} failed")
+    failed = len({p.split(":")[0] for p in problems})
+    print(f"{runs - failed} passed, {failed} failed")
     sys.exit(1 if problems else 0)
 
 

@@ -110,6 +110,23 @@ TEST_F(ImageWriterTest, AsciiFileBytes) {
   free_image(image);
 }
 
+TEST_F(ImageWriterTest, AsciiStructuredDiffersOnlyInTheDatasetLine) {
+  Label = copy("Label");
+  ColumnSpacing = 0.5f;
+  SliceOrigin = -2.0f;
+  Image* image = image_of(3, 1, 3, {1, 2, 3, 4, 5, 6, 7, 8, -9.125f});
+  save_image_vtk_ascii(path_.c_str(), image);
+  std::string expected = read_file(path_);
+  const std::string rectilinear = "\nDATASET RECTILINEAR_GRID\n";
+  ASSERT_NE(expected.find(rectilinear), std::string::npos);
+  expected.replace(expected.find(rectilinear), rectilinear.size(), "\nDATASET STRUCTURED_POINTS\n");
+  std::remove(path_.c_str());
+  save_image_vtk_ascii_structured(path_.c_str(), image);
+  EXPECT_EQ(read_file(path_), expected);
+  EXPECT_EQ(expected.substr(expected.size() - 9), "   -9.12 ");
+  free_image(image);
+}
+
 TEST_F(ImageWriterTest, AsciiLinesHoldEightValues) {
   Label = copy("t");
   const std::string header_end = "SCALARS voxel_values float 1\nLOOKUP_TABLE default\n";
@@ -164,6 +181,8 @@ TEST_F(ImageWriterDeathTest, RefusesImagesItCannotStore) {
   Image* placeholder = new_image(1, -4, 4, 4);
   EXPECT_FATAL(save_image_vtk_ascii(path_.c_str(), placeholder),
                "Cannot store this image in vtk format");
+  EXPECT_FATAL(save_image_vtk_ascii_structured(path_.c_str(), two),
+               "Cannot store this image in vtk format");
   EXPECT_FATAL(save_image_vtk_binary_float(path_.c_str(), nullptr, 1),
                "Cannot store this image in vtk format");
   EXPECT_EQ(read_file(path_), "keep me");  // refused before the file was opened
@@ -183,6 +202,10 @@ TEST_F(ImageWriterDeathTest, ReportsOpenAndWriteFailures) {
   EXPECT_FATAL(save_image_vtk_binary_float("/dev/full", image, 1),
                "Image output file /dev/full cannot be written");
   EXPECT_FATAL(save_image_vtk_ascii("/dev/full", image),
+               "Image output file /dev/full cannot be written");
+  EXPECT_FATAL(save_image_vtk_ascii_structured("/nonexistent/out.vtk", image),
+               "Image output file /nonexistent/out.vtkcannot be opened");
+  EXPECT_FATAL(save_image_vtk_ascii_structured("/dev/full", image),
                "Image output file /dev/full cannot be written");
   free_image(image);
 }
