@@ -3,6 +3,7 @@
 // The brintom toolkit: volumetric images, masks and meshes with their native and legacy VTK
 // files. Everything lives in namespace brintom.
 
+#include "support/containers.hpp"
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"
 #include "support/settings.hpp"
