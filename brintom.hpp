@@ -10,4 +10,5 @@
 #include "support/strings.hpp"
 #include "support/text.hpp"
 #include "volume/frame.hpp"
+#include "volume/mask.hpp"
 #include "vtk/image_writer.hpp"
