@@ -11,4 +11,5 @@
 #include "support/text.hpp"
 #include "volume/frame.hpp"
 #include "volume/mask.hpp"
+#include "volume/mesh.hpp"
 #include "vtk/image_writer.hpp"
