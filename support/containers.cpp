@@ -51,10 +51,17 @@ int truncate_to_int(float value) {
   return static_cast<int>(value);
 }
 
+// A count stored as a float rounds above 2^24 and may then read back larger than it was; the
+// block gets room for the count as it reads back, so no caller that trusts it reads past the end.
+std::size_t room_for(int count) {
+  const int read_back = truncate_to_int(static_cast<float>(count));
+  return static_cast<std::size_t>(read_back > count ? read_back : count) + 1;
+}
+
 template <typename T>
 T* zeroed(int count, const char* message) {
   if (count < 0) error_message(message);
-  auto* block = static_cast<T*>(std::calloc(static_cast<std::size_t>(count) + 1, sizeof(T)));
+  auto* block = static_cast<T*>(std::calloc(room_for(count), sizeof(T)));
   if (block == nullptr) error_message(message);
   return block;
 }

@@ -192,7 +192,10 @@ Image* load_image(const char* path) {
   const auto count = static_cast<std::size_t>(voxel_count(size));
   long long missing = 0;
   for (int k = 0; k < image->frame_count; ++k) {
-    const std::size_t got = std::fread(image->frames[k][0][0], sizeof(float), count, file.get());
+    float* voxels = image->frames[k][0][0];
+    const std::size_t got = std::fread(voxels, sizeof(float), count, file.get());
+    // A voxel cut short by the end of the file is missing too: fread may have left part of it.
+    if (got < count) voxels[got] = 0.0f;
     missing += static_cast<long long>(count - got);
   }
   if (missing > 0) {

@@ -124,6 +124,7 @@ Mask new_mask(int slices, int rows, int columns) {
 }
 
 void free_mask(Mask m) {
+  if (m == nullptr) return;
   const MaskSize size = read_prefix(m);
   short* block = prefix_of(m);
   for (int i = 0; i < size.slices; ++i) std::free(m[i]);
@@ -134,6 +135,7 @@ void free_mask(Mask m) {
 }
 
 void mask_size(Mask m, int* slices, int* rows, int* columns) {
+  if (m == nullptr) error_message("empty mask in size");
   const MaskSize size = read_prefix(m);
   *slices = size.slices;
   *rows = size.rows;

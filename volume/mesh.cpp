@@ -117,6 +117,7 @@ Mesh* new_mesh() {
 }
 
 void free_mesh(Mesh* mesh) {
+  if (mesh == nullptr) return;
   if (mesh->points != nullptr) free_matrix(mesh->points);
   if (mesh->polygons != nullptr) free_integer_matrix(mesh->polygons);
   if (mesh->weights != nullptr) free_vector(mesh->weights);

@@ -49,6 +49,23 @@ TEST_F(ContainersTest, VectorSizeTruncatesElementZeroTowardZero) {
   free_vector(v);
 }
 
+TEST_F(ContainersTest, LengthsAboveTwoToThe24ReadBackWithinTheBlock) {
+  // 16,777,219 stored as a float reads back as 16,777,220: that element must exist.
+  Vector v = new_vector(16777219);
+  ASSERT_EQ(vector_size(v), 16777220);
+  v[vector_size(v)] = 1.0f;
+  free_vector(v);
+  // free_matrix walks the rows as read back from the info row.
+  Matrix m = new_matrix(16777219, 0);
+  int rows = 0, columns = 0;
+  matrix_size(m, &rows, &columns);
+  EXPECT_EQ(rows, 16777220);
+  EXPECT_EQ(m[rows], nullptr);
+  free_matrix(m);
+  EXPECT_EQ(Vecnt, 0);
+  EXPECT_EQ(Matcnt, 0);
+}
+
 TEST_F(ContainersTest, IntegerVectorKeepsItsLength) {
   IntegerVector v = new_integer_vector(4);
   EXPECT_EQ(v[0], 4);

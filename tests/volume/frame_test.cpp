@@ -184,6 +184,15 @@ TEST_F(FrameTest, LoadIgnoresTrailingBytesAndWarnsOnTruncation) {
   EXPECT_EQ(bits(image->frames[1][0][0][1]), 0u);
   EXPECT_EQ(bits(image->frames[1][0][0][2]), 0u);
   free_image(image);
+
+  // Half a voxel at the end is a missing voxel, 0.0, not two stray bytes.
+  write_file(path, words({2, 1, 1, 1}) + std::string("\x00\x00\x80\x3f\x11\x22", 6));
+  ::testing::internal::CaptureStderr();
+  image = load_image(path.c_str());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "warning: image file " + path + " is truncated: 1 voxels missing, read as 0.0\n");
+  EXPECT_EQ(bits(image->frames[0][0][0][1]), 0u);
+  free_image(image);
   std::remove(path.c_str());
 }
 

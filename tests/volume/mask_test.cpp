@@ -213,6 +213,14 @@ TEST_F(MaskTest, HeaderAloneGivesAnEmptyMaskWithAWarning) {
   std::remove(path.c_str());
 }
 
+TEST_F(MaskDeathTest, NullMaskIsRefusedOrIgnored) {
+  free_mask(nullptr);  // like free(): nothing to release
+  EXPECT_EQ(Mskcnt, 0);
+  int s = 0, r = 0, c = 0;
+  EXPECT_FATAL(mask_size(nullptr, &s, &r, &c), "empty mask in size");
+  EXPECT_FATAL(save_mask(temp_path(".mask").c_str(), nullptr), "empty mask in size");
+}
+
 TEST_F(MaskDeathTest, LoadMaskOfAMissingFile) {
   const std::string path = temp_path(".absent");
   EXPECT_FATAL(load_mask(path.c_str()), "file " + path + "cannot be opened");

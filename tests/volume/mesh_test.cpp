@@ -94,6 +94,11 @@ TEST_F(MeshTest, NewMeshHoldsFiveNullHandles) {
   EXPECT_EQ(Tmemax, 0);
 }
 
+TEST_F(MeshTest, FreeMeshOfNullDoesNothing) {
+  free_mesh(nullptr);
+  EXPECT_EQ(Tmem, 0);
+}
+
 TEST_F(MeshTest, FreeMeshReleasesEverythingItHolds) {
   Mesh* mesh = square();
   mesh->aux_integers = new_integer_vector(5);
