@@ -10,3 +10,4 @@
 #include "support/text.hpp"
 #include "volume/frame.hpp"
 #include "vtk/image_writer.hpp"
+#include "vtk/preamble.hpp"
