@@ -9,5 +9,6 @@
 #include "support/strings.hpp"
 #include "support/text.hpp"
 #include "volume/frame.hpp"
+#include "vtk/image_reader.hpp"
 #include "vtk/image_writer.hpp"
 #include "vtk/preamble.hpp"
