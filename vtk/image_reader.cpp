@@ -217,10 +217,17 @@ long long read_binary_block(Scan& scan, float* voxels, std::size_t count, Storag
 // next conversion starts.
 long long read_ascii_values(std::FILE* file, float* values, std::size_t step, long long count) {
   long long missing = 0;
+  long failed_at = -1;  // where the last failed conversion left the stream
   for (long long i = 0; i < count; ++i) {
     const int result = std::fscanf(file, "%g ", values + static_cast<std::size_t>(i) * step);
+    if (result == 1) continue;
     if (result == EOF) return missing + (count - i);  // nothing more can be read
-    if (result != 1) ++missing;
+    ++missing;
+    // A failure may take a character or two (a lone sign), so the next try can succeed. Two
+    // failures in one place mean every later try fails the same way: stop trying.
+    const long position = std::ftell(file);
+    if (position == failed_at) return missing + (count - i - 1);
+    failed_at = position;
   }
   return missing;
 }

@@ -185,6 +185,7 @@ TEST_F(LoadImageVtk, AsciiValuesReadAsTheCScannerReadsThem) {
     {"1e-45",                           0x00000001},  // subnormal
     {"1e39",                            0x7F800000},  // beyond float: infinity
     {"nan",                             0x7FC00000},
+    {"1e+",                             0x3F800000},  // an exponent without digits is dropped
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -260,6 +261,9 @@ TEST_F(LoadImageVtk, ShortDataLoadsWithOneWarning) {
     // the scan stops at the x, so the value after it is never reached
     {kAsciiHead + head + "float\nLOOKUP_TABLE d\n1 x 4\n", {1, 0, 0},
      "2 of 3 values missing, read as 0.0\n"},
+    // a failed conversion may take a character: the scan goes on where the scanner stopped
+    {kAsciiHead + head + "float\nLOOKUP_TABLE d\n1 --5 7\n", {1, 0, -5}, "1 of 3 values missing, read as 0.0\n"},
+    {kAsciiHead + head + "float\nLOOKUP_TABLE d\n0x 4 5\n", {0, 4, 5}, "1 of 3 values missing, read as 0.0\n"},
     // the third X value is missing: its conversion stops at the next keyword, which is then read
     {kAsciiGrid + "DIMENSIONS 3 1 1\nX_COORDINATES 3 float\n0 1\nSCALARS s float\nLOOKUP_TABLE d\n1 2 3",
      {1, 2, 3}, "1 of 3 X_COORDINATES values missing\n"},
