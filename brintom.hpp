@@ -12,4 +12,6 @@
 #include "volume/frame.hpp"
 #include "volume/mask.hpp"
 #include "volume/mesh.hpp"
+#include "vtk/image_reader.hpp"
 #include "vtk/image_writer.hpp"
+#include "vtk/preamble.hpp"

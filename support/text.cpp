@@ -33,6 +33,26 @@ int get_line(char* buffer, int capacity, std::FILE* file) {
   return length;
 }
 
+bool scan_word(const char*& cursor, std::string& word) {
+  const char* start = cursor;
+  while (is_white_space(static_cast<unsigned char>(*start))) ++start;
+  if (*start == '\0') return false;
+  const char* end = start;
+  while (*end != '\0' && !is_white_space(static_cast<unsigned char>(*end))) ++end;
+  word.assign(start, end);
+  cursor = end;
+  return true;
+}
+
+bool scan_integer(const char*& cursor, long long& value) {
+  char* end = nullptr;
+  const long long parsed = std::strtoll(cursor, &end, 10);
+  if (end == cursor) return false;  // no digits: nothing taken
+  value = parsed;
+  cursor = end;
+  return true;
+}
+
 char* integer_to_string(int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);

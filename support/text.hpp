@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace brintom {
 
@@ -13,6 +14,13 @@ int get_line(char* buffer, int capacity, std::FILE* file);
 inline bool is_blank_byte(char c) { return static_cast<signed char>(c) <= 32; }
 // The C locale's white space: space, \t, \n, \v, \f, \r.
 inline bool is_white_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Take the next word or integer of a line as sscanf's "%s" and "%d" do: white space first, then
+// the word up to the next white space, or an optional sign and decimal digits. On success the
+// cursor moves past what was taken; false when the line holds no such item. Integers beyond the
+// 64-bit range saturate, so a caller can refuse them instead of seeing them wrap.
+bool scan_word(const char*& cursor, std::string& word);
+bool scan_integer(const char*& cursor, long long& value);
 
 char* integer_to_string(int value);  // "%d"
 char* float_to_string(float value);  // "%f": six decimals, never an exponent

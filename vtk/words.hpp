@@ -15,10 +15,17 @@ inline constexpr char kPolydata[]         = "POLYDATA";
 inline constexpr char kDimensions[]       = "DIMENSIONS";
 inline constexpr char kSpacing[]          = "SPACING";
 inline constexpr char kOrigin[]           = "ORIGIN";
+inline constexpr char kXCoordinates[]     = "X_COORDINATES";
+inline constexpr char kYCoordinates[]     = "Y_COORDINATES";
+inline constexpr char kZCoordinates[]     = "Z_COORDINATES";
 inline constexpr char kPointData[]        = "POINT_DATA";
+inline constexpr char kCellData[]         = "CELL_DATA";
 inline constexpr char kScalars[]          = "SCALARS";
 inline constexpr char kLookupTable[]      = "LOOKUP_TABLE";
 inline constexpr char kDefaultTable[]     = "default";
+inline constexpr char kFloat[]            = "float";
+inline constexpr char kShort[]            = "short";
+inline constexpr char kUnsignedShort[]    = "unsigned_short";
 // clang-format on
 
 }  // namespace brintom
