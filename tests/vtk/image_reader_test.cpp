@@ -100,17 +100,23 @@ TEST_F(LoadImageVtk, BinaryRoundTripIsBitExact) {
 TEST_F(LoadImageVtk, AsciiRoundTripGivesPrintedValues) {
   std::vector<float> values(5 * 3);  // not a multiple of eight: the file ends mid-line
   for (std::size_t i = 0; i < values.size(); ++i) values[i] = 123456.789f - 1234.5678f * i * i;
-  Image* image = image_of(1, 3, 5, values);
-  const std::string path = temp_path(".vtk");
-  save_image_vtk_ascii(path.c_str(), image);
-  free_image(image);
-  const Loaded loaded = load(path);
-  EXPECT_EQ(loaded.rows, 3);
-  EXPECT_EQ(loaded.columns, 5);
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    char printed[64];
-    std::snprintf(printed, sizeof printed, "%.2f", static_cast<double>(values[i]));
-    EXPECT_EQ(bits(loaded.values[i]), bits(std::strtof(printed, nullptr))) << printed;
+  // Both ASCII forms, the rectilinear one and the structured one, read back alike.
+  for (auto* writer : {&save_image_vtk_ascii, &save_image_vtk_ascii_structured}) {
+    Image* image = image_of(1, 3, 5, values);
+    const std::string path = temp_path(".vtk");
+    writer(path.c_str(), image);
+    free_image(image);
+    const Loaded loaded = load(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(loaded.slices, 1);
+    EXPECT_EQ(loaded.rows, 3);
+    EXPECT_EQ(loaded.columns, 5);
+    ASSERT_EQ(loaded.values.size(), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      char printed[64];
+      std::snprintf(printed, sizeof printed, "%.2f", static_cast<double>(values[i]));
+      EXPECT_EQ(bits(loaded.values[i]), bits(std::strtof(printed, nullptr))) << printed;
+    }
   }
 }
 
