@@ -1,4 +1,5 @@
 // brintom2vtk: a native image and its geometry header file in, one legacy VTK file out.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // A closed pipe must be a write failure with its message, not a silent death by signal.
+  std::signal(SIGPIPE, SIG_IGN);
   const char* base = argv[1];
   reset_geometry();
   Image* image = load_image(cat(base, ".image"));

@@ -6,4 +6,12 @@ namespace brintom {
 // and ends the process with exit status 10. Every failure in the toolkit ends here.
 [[noreturn]] void error_message(const char* text);
 
+#ifdef BRINTOM_FATAL_THROWS
+// Fuzz builds only: error_message throws this instead of ending the process, so that a fuzzer
+// can tell a clean refusal from a crash and go on.
+struct FatalError {
+  const char* text;
+};
+#endif
+
 }  // namespace brintom

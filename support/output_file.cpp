@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "support/fatal.hpp"
 #include "support/strings.hpp"
@@ -25,21 +26,27 @@ void OutputFile::finish() {
   std::FILE* file = file_;
   file_ = nullptr;
   if (std::fclose(file) != 0) {
-    // Closed already, so only the name is left to decide on.
-    struct stat info {};
-    if (::stat(path_, &info) == 0 && S_ISREG(info.st_mode)) std::remove(path_);
+    remove_if_regular(path_);
     error_message(cat2(head_, path_, kCannotBeWritten));
   }
 }
 
 void OutputFile::fail() {
-  // A device such as /dev/full is left alone; only a regular file holds a partial result.
-  struct stat info {};
-  const bool regular = ::fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode);
   std::fclose(file_);
   file_ = nullptr;
-  if (regular) std::remove(path_);
+  remove_if_regular(path_);
   error_message(cat2(head_, path_, kCannotBeWritten));
+}
+
+void OutputFile::remove_if_regular(const char* path) {
+  // A device such as /dev/full is left alone; only a regular file holds a partial result. Through
+  // a symbolic link, the file it names is removed and the link stays.
+  char* target = ::realpath(path, nullptr);
+  struct stat info {};
+  if (target != nullptr && ::stat(target, &info) == 0 && S_ISREG(info.st_mode)) {
+    std::remove(target);
+  }
+  std::free(target);
 }
 
 }  // namespace brintom

@@ -27,6 +27,7 @@ class OutputFile {
 
  private:
   [[noreturn]] void fail();
+  static void remove_if_regular(const char* path);
 
   std::FILE* file_;
   const char* path_;

@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "support/fatal.hpp"
+#include "support/input_limit.hpp"
+#include "support/file_handle.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
@@ -29,6 +31,7 @@ constexpr char kOpenHead[]         = " file ";
 constexpr char kOpenTail[]         = " cannot be opened";
 constexpr char kShortHeaderTail[]  = " is too short to hold an image header";
 constexpr char kBadHeaderTail[]    = " has an impossible image header";
+constexpr char kFarTooShortTail[]  = " holds far less data than its header announces";
 constexpr char kSaveContext[]      = "Image %s. ";
 constexpr char kSaveOpenFailure[]  = "Image output file cannot be opened";
 constexpr char kSaveHead[]         = "Image output file ";
@@ -80,8 +83,6 @@ T* zeroed(std::size_t count, const char* message) {
   if (block == nullptr) error_message(message);
   return block;
 }
-
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 }  // namespace
 
@@ -174,7 +175,7 @@ void image_size(Image* image, int* frame_count, int* slices, int* rows, int* col
 }
 
 Image* load_image(const char* path) {
-  FileHandle file(std::fopen(path, "rb"), &std::fclose);
+  FileHandle file(std::fopen(path, "rb"));
   if (!file) error_message(cat2(kOpenHead, path, kOpenTail));
 
   NativeImageHeader header{};
@@ -186,6 +187,15 @@ Image* load_image(const char* path) {
   if (header.slices <= 0 || header.frame_count < 0 ||
       !buildable(header.slices, header.rows, header.columns)) {
     error_message(cat2(kOpenHead, path, kBadHeaderTail));
+  }
+
+  // What the Image will take: each Frame's voxels, prefix and tables, and the frame table.
+  const long long frame_bytes = (voxel_count(size) + kPrefixFloats) * 4LL +
+                                8LL * header.slices * (header.rows + 1LL) + 64;
+  if (frame_bytes > (LLONG_MAX - 8) / (header.frame_count + 1LL) ||
+      !within_reach(frame_bytes * header.frame_count + 8LL * header.frame_count,
+                    bytes_left(file.get()))) {
+    error_message(cat2(kOpenHead, path, kFarTooShortTail));
   }
 
   Image* image = new_image(header.frame_count, header.slices, header.rows, header.columns);

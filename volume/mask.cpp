@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "support/fatal.hpp"
+#include "support/file_handle.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
@@ -85,8 +86,6 @@ T* zeroed(std::size_t count) {
   return block;
 }
 
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
 }  // namespace
 
 Mask new_mask(int slices, int rows, int columns) {
@@ -143,7 +142,7 @@ void mask_size(Mask m, int* slices, int* rows, int* columns) {
 }
 
 Mask load_mask(const char* path) {
-  FileHandle file(std::fopen(path, "rb"), &std::fclose);
+  FileHandle file(std::fopen(path, "rb"));
   if (!file) error_message(cat2(kOpenHead, path, kOpenTail));
 
   NativeMaskHeader header{};

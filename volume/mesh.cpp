@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "support/fatal.hpp"
+#include "support/file_handle.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 
@@ -35,8 +36,6 @@ static_assert(sizeof(CountPair) == 8, "a count pair is two 32-bit words");
 // Every value of the file, count or payload, is one 4-byte word.
 constexpr long long kWord = 4;
 static_assert(sizeof(float) == kWord && sizeof(int) == kWord, "payload words are 4 bytes");
-
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // Reads a native mesh file whose counts are checked against the bytes still to come before any
 // container is made for them, so that a damaged file cannot size our memory.
@@ -127,7 +126,7 @@ void free_mesh(Mesh* mesh) {
 }
 
 Mesh* load_mesh(const char* path) {
-  FileHandle file(std::fopen(path, "rb"), &std::fclose);
+  FileHandle file(std::fopen(path, "rb"));
   if (!file) {
     std::printf(kLoadContext, path);
     error_message(kLoadOpenFailure);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "support/fatal.hpp"
 #include "support/output_file.hpp"
@@ -40,19 +41,27 @@ Volume single_frame(Image* image) {
           static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns, first};
 }
 
+// Taken before the output is opened, so that running out of memory leaves no file behind.
+template <typename T>
+T* payload_buffer(std::size_t count) {
+  T* buffer = new (std::nothrow) T[count];
+  if (buffer == nullptr) error_message("allocation error in vtk writer");
+  return buffer;
+}
+
 void open_or_fail(const OutputFile& out, const char* path) {
   if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kImageOutputTail));
 }
 
 void write_ascii(const char* path, Image* image, const Flavour& flavour) {
   const Volume volume = single_frame(image);
+  const std::unique_ptr<char[]> buffer(payload_buffer<char>(kBufferBytes));
   OutputFile out(path, kImageOutputHead);
   open_or_fail(out, path);
   write_image_header(out, flavour, volume.columns, volume.rows, volume.slices);
 
   // "%8.2f " of the widest float is 48 bytes; flush while a whole value still fits.
   constexpr std::size_t kRoom = 64;
-  auto buffer = std::make_unique<char[]>(kBufferBytes);
   std::size_t used = 0;
   for (std::size_t i = 0; i < volume.voxels; ++i) {
     used += static_cast<std::size_t>(
@@ -77,6 +86,9 @@ void save_image_vtk_ascii_structured(const char* path, Image* image) {
 
 void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
   const Volume volume = single_frame(image);
+  constexpr std::size_t kWords = kBufferBytes / sizeof(std::uint32_t);
+  const std::unique_ptr<std::uint32_t[]> buffer(
+      swap != 0 ? payload_buffer<std::uint32_t>(kWords) : nullptr);
   OutputFile out(path, kImageOutputHead);
   open_or_fail(out, path);
   write_image_header(out, kBinaryFloat, volume.columns, volume.rows, volume.slices);
@@ -86,8 +98,6 @@ void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
   } else {
     // Legacy binary files are big-endian; the build host is little-endian. Swap block by block
     // through one bounded buffer rather than copying the image.
-    constexpr std::size_t kWords = kBufferBytes / sizeof(std::uint32_t);
-    auto buffer = std::make_unique<std::uint32_t[]>(kWords);
     for (std::size_t done = 0; done < volume.voxels;) {
       const std::size_t count = std::min(kWords, volume.voxels - done);
       std::memcpy(buffer.get(), volume.first + done, count * sizeof(std::uint32_t));

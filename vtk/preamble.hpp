@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
+
+#include "support/file_handle.hpp"
 
 namespace brintom {
 
@@ -16,11 +17,5 @@ std::FILE* read_vtk_preamble(const char* path, VtkReader column);
 
 // 1 when the file's encoding word is exactly "ASCII", else 0. Checks lines 1 to 3 only.
 int file_type_vtk(const char* path);
-
-// Closes a stream that a reader owns, also on the way out of a fatal message that throws.
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace brintom

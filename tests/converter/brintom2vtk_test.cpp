@@ -127,7 +127,9 @@ TEST_F(ConverterTest, AsciiStructuredModeWritesStructuredPoints) {
   EXPECT_EQ(read_file(out_), expected);
   // Only the exact word selects it; near misses are any other word: the plain ASCII file.
   for (const char* mode : {"ASCII-STRUCTURED", "ascii-structured ", "ascii_structured"}) {
+    std::remove(out_.c_str());
     r = run({base_, out_, mode});
+    EXPECT_EQ(r.status, 0) << mode;
     EXPECT_EQ(read_file(out_), kAsciiFile) << mode;
   }
 }
@@ -194,6 +196,25 @@ TEST_F(ConverterTest, FatalMessagesOnStandardOutput) {
   r = run({base_, "/dev/full", "ascii"});
   EXPECT_EQ(r.status, 10);
   EXPECT_EQ(r.out, "Image output file /dev/full cannot be written");
+}
+
+TEST_F(ConverterTest, ClosedPipeIsAWriteFailureNotASignal) {
+  // The output is standard output, a pipe whose reader is gone: EPIPE, exit status 10.
+  int out_pipe[2];
+  ASSERT_EQ(::pipe(out_pipe), 0);
+  ::close(out_pipe[0]);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out_pipe[1], STDOUT_FILENO);
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    ::execl(BRINTOM2VTK, BRINTOM2VTK, base_.c_str(), "/dev/stdout", "ascii", nullptr);
+    ::_exit(127);
+  }
+  ::close(out_pipe[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 10);
 }
 
 TEST_F(ConverterTest, TruncatedImageIsConvertedWithAWarning) {

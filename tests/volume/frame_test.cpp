@@ -231,6 +231,14 @@ TEST_F(FrameDeathTest, LoadRefusesImpossibleHeadersBeforeAllocating) {
     write_file(path, words(header));
     EXPECT_FATAL(load_image(path.c_str()), impossible);
   }
+  // A few bytes cannot make us allocate gigabytes: 300 million frames, or a 4 GiB volume.
+  const std::string far = " file " + path + " holds far less data than its header announces";
+  write_file(path, words({1, 1, 1, 300000000}));
+  EXPECT_FATAL(load_image(path.c_str()), far);
+  write_file(path, words({1024, 1024, 1024, 1}) + std::string(4096, 'x'));
+  EXPECT_FATAL(load_image(path.c_str()), far);
+  write_file(path, words({0, 65536, 32767, 2147483647}));  // no voxels, but tables to build
+  EXPECT_FATAL(load_image(path.c_str()), far);
   std::remove(path.c_str());
 }
 

@@ -1,10 +1,12 @@
 #include "vtk/image_writer.hpp"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "support/strings.hpp"
@@ -35,6 +37,15 @@ class ImageWriterTest : public testing::GlobalsTest {
 };
 using ImageWriterDeathTest = ImageWriterTest;
 
+// A file size limit stands in for a full disk: writes past 16 KiB fail with EFBIG.
+template <typename Write>
+void with_file_size_limit(Write write) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{16384, 16384};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  write();
+}
+
 const std::string kDefaultGeometry =
     "SPACING 1.000000 1.000000 1.000000\n"
     "ORIGIN 0.000000 0.000000 0.000000\n";
@@ -44,8 +55,8 @@ TEST_F(ImageWriterTest, BinaryFileBytes) {
   Image* image = image_of(1, 1, 2, {1.0f, -0.5f});
   const std::string header =
       "# vtk DataFile Version 3.0\nLabel\nBINARY\nDATASET STRUCTURED_POINTS\n"
-      "DIMENSIONS 2 1 1\n" + kDefaultGeometry +
-      "POINT_DATA 2\nSCALARS scalars float\nLOOKUP_TABLE default\n";
+      "DIMENSIONS 2 1 1\n" +
+      kDefaultGeometry + "POINT_DATA 2\nSCALARS scalars float\nLOOKUP_TABLE default\n";
   save_image_vtk_binary_float(path_.c_str(), image, 1);
   EXPECT_EQ(read_file(path_), header + "\x3F\x80\x00\x00\xBF\x00\x00\x00\n"s);
   save_image_vtk_binary_float(path_.c_str(), image, 0);
@@ -104,9 +115,10 @@ TEST_F(ImageWriterTest, AsciiFileBytes) {
   save_image_vtk_ascii(path_.c_str(), image);
   EXPECT_EQ(read_file(path_),
             "# vtk DataFile Version 3.0\nLabel\nASCII\nDATASET RECTILINEAR_GRID\n"
-            "DIMENSIONS 2 1 1\n" + kDefaultGeometry +
-            "POINT_DATA 2\nSCALARS voxel_values float 1\nLOOKUP_TABLE default\n"
-            "    1.00    -0.50 ");
+            "DIMENSIONS 2 1 1\n" +
+                kDefaultGeometry +
+                "POINT_DATA 2\nSCALARS voxel_values float 1\nLOOKUP_TABLE default\n"
+                "    1.00    -0.50 ");
   free_image(image);
 }
 
@@ -148,9 +160,18 @@ TEST_F(ImageWriterTest, AsciiLinesHoldEightValues) {
 
 TEST_F(ImageWriterTest, AsciiValuesMatchPrintfIncludingWideAndSpecial) {
   Label = copy("t");
-  const float values[] = {99999.99f, 100000.0f, -9999.99f, -10000.0f, 3.4e38f,
-                          -0.0f,     0.005f,    0.015f,    1e-45f,    -1e10f,
-                          std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::quiet_NaN()};
+  const float values[] = {99999.99f,
+                          100000.0f,
+                          -9999.99f,
+                          -10000.0f,
+                          3.4e38f,
+                          -0.0f,
+                          0.005f,
+                          0.015f,
+                          1e-45f,
+                          -1e10f,
+                          std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::quiet_NaN()};
   Image* image = new_image(1, 1, 1, 12);
   std::copy(std::begin(values), std::end(values), image->frames[0][0][0]);
   save_image_vtk_ascii(path_.c_str(), image);
@@ -213,22 +234,29 @@ TEST_F(ImageWriterDeathTest, ReportsOpenAndWriteFailures) {
 TEST_F(ImageWriterDeathTest, RemovesTheIncompleteFileOfAFullDisk) {
   Label = copy("t");
   Image* image = new_image(1, 8, 64, 64);  // 128 KiB of voxels
-  // A file size limit stands in for a full disk: writes past it fail with EFBIG.
-  const auto limited = [](auto write) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{16384, 16384};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    write();
-  };
-  EXPECT_FATAL(limited([&] { save_image_vtk_binary_float(path_.c_str(), image, 1); }),
+  EXPECT_FATAL(with_file_size_limit([&] { save_image_vtk_binary_float(path_.c_str(), image, 1); }),
                "Image output file " + path_ + " cannot be written");
   EXPECT_FALSE(file_exists(path_));
-  EXPECT_FATAL(limited([&] { save_image_vtk_ascii(path_.c_str(), image); }),
+  EXPECT_FATAL(with_file_size_limit([&] { save_image_vtk_ascii(path_.c_str(), image); }),
                "Image output file " + path_ + " cannot be written");
   EXPECT_FALSE(file_exists(path_));
-  EXPECT_FATAL(limited([&] { save_image(path_.c_str(), image); }),
+  EXPECT_FATAL(with_file_size_limit([&] { save_image(path_.c_str(), image); }),
                "Image output file " + path_ + " cannot be written");
   EXPECT_FALSE(file_exists(path_));
+  free_image(image);
+}
+
+TEST_F(ImageWriterDeathTest, FullDiskThroughASymbolicLinkRemovesTheFileNotTheLink) {
+  Label = copy("t");
+  Image* image = new_image(1, 8, 64, 64);
+  const std::string target = temp_path(".target.vtk");
+  ASSERT_EQ(::symlink(target.c_str(), path_.c_str()), 0);
+  EXPECT_FATAL(with_file_size_limit([&] { save_image_vtk_binary_float(path_.c_str(), image, 1); }),
+               "Image output file " + path_ + " cannot be written");
+  struct stat link_info {};
+  EXPECT_EQ(::lstat(path_.c_str(), &link_info), 0);  // the link stays
+  EXPECT_TRUE(S_ISLNK(link_info.st_mode));
+  EXPECT_FALSE(file_exists(target));  // the incomplete file it named is gone
   free_image(image);
 }
 
