@@ -8,6 +8,7 @@
 
 #include "support/fatal.hpp"
 #include "support/file_handle.hpp"
+#include "support/input_limit.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
@@ -44,6 +45,7 @@ constexpr char kOpenHead[]          = "file ";
 constexpr char kOpenTail[]          = "cannot be opened";
 constexpr char kShortHeaderTail[]   = " is too short to hold a mask header";
 constexpr char kBadHeaderTail[]     = " has mask dimensions outside 1..32767";
+constexpr char kFarTooShortTail[]   = " holds far less data than its header announces";
 constexpr char kSaveHead[]          = "Mask output file ";
 constexpr char kSaveOpenTail[]      = "cannot be opened";
 // clang-format on
@@ -152,6 +154,14 @@ Mask load_mask(const char* path) {
   // Checked before anything is allocated: a damaged header must not size our memory.
   if (!representable(header.slices, header.rows, header.columns)) {
     error_message(cat2(kOpenHead, path, kBadHeaderTail));
+  }
+
+  // A truncated file still loads, but a few bytes cannot make us allocate gigabytes.
+  const MaskSize announced{header.slices, header.rows, header.columns};
+  const long long bytes = static_cast<long long>(voxel_count(announced) + kPrefixWords) * 2 +
+                          8LL * header.slices * (header.rows + 1LL);
+  if (!within_reach(bytes, bytes_left(file.get()))) {
+    error_message(cat2(kOpenHead, path, kFarTooShortTail));
   }
 
   Mask mask = new_mask(header.slices, header.rows, header.columns);

@@ -250,6 +250,10 @@ TEST_F(MaskDeathTest, LoadMaskRefusesDimensionsOutsideThePrefix) {
     write_file(path, header + half(1));
     EXPECT_FATAL(load_mask(path.c_str()), message);
   }
+  // Dimensions the prefix holds, but 64 GiB that a 14-byte file cannot back.
+  write_file(path, word(32767) + word(32767) + word(32767) + half(1));
+  EXPECT_FATAL(load_mask(path.c_str()),
+               "file " + path + " holds far less data than its header announces");
   std::remove(path.c_str());
 }
 
