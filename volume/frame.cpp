@@ -63,8 +63,9 @@ bool buildable(int slices, int rows, int columns) {
   }
   if (slices < 0) return true;  // a placeholder holds one voxel whatever it announces
   // The ledger adds slices x rows x (columns + 1) in 32-bit arithmetic; that bounds the voxels too.
-  const long long accounted = static_cast<long long>(slices) * rows * (columns + 1LL);
-  return accounted <= INT_MAX;
+  // Each factor is at most 2^24, so every partial product fits in 64 bits.
+  const long long plane = static_cast<long long>(slices) * rows;
+  return plane <= INT_MAX && plane * (columns + 1LL) <= INT_MAX;
 }
 
 long long voxel_count(const FrameSize& size) {

@@ -1,0 +1,10 @@
+// load_image on arbitrary bytes.
+#include "fuzz_support.hpp"
+#include "volume/frame.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace brintom;
+  const fuzz::InputFile input(data, size);
+  fuzz::refusal_is_fine([&] { free_image(load_image(input.path())); });
+  return 0;
+}
