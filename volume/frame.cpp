@@ -1,5 +1,7 @@
 #include "volume/frame.hpp"
 
+#include <sys/mman.h>
+
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -85,6 +87,23 @@ T* zeroed(std::size_t count, const char* message) {
   return block;
 }
 
+// A large voxel block is mostly filled right after allocation (load_image reads straight into
+// it). With 4 KiB pages that first touch costs one page fault per 4 KiB, which dominated the
+// converter's run time, and later passes over the block miss the TLB; transparent huge pages cut
+// both by 512. Only advice: where the kernel declines, nothing changes.
+void advise_huge_pages(void* block, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
+  const auto start = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (start + bytes) & ~(kHugePage - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
 }  // namespace
 
 Frame new_frame(int slices, int rows, int columns) {
@@ -99,8 +118,9 @@ Frame new_frame(int slices, int rows, int columns) {
   const FrameSize built = placeholder ? FrameSize{1, 1, 1} : FrameSize{slices, rows, columns};
   constexpr char kFailure[] = "allocation error in new_frame";
 
-  float* block = zeroed<float>(static_cast<std::size_t>(voxel_count(built)) + kPrefixFloats,
-                               kFailure);
+  const std::size_t floats = static_cast<std::size_t>(voxel_count(built)) + kPrefixFloats;
+  float* block = zeroed<float>(floats, kFailure);
+  advise_huge_pages(block, floats * sizeof(float));
   block[0] = static_cast<float>(slices);
   block[1] = static_cast<float>(rows);
   block[2] = static_cast<float>(columns);

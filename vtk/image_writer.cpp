@@ -1,5 +1,9 @@
 #include "vtk/image_writer.hpp"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +51,25 @@ T* payload_buffer(std::size_t count) {
   T* buffer = new (std::nothrow) T[count];
   if (buffer == nullptr) error_message("allocation error in vtk writer");
   return buffer;
+}
+
+// Writes each float's bytes reversed into out: one pass over the voxels, four at a time where
+// the host has SSE2 (every x86-64 does); the compiler does not vectorise bswap by itself.
+void swap_words(std::uint32_t* out, const float* in, std::size_t count) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 4 <= count; i += 4) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);   // swap the 16-bit halves
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // then the bytes in each
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+  }
+#endif
+  for (; i < count; ++i) {
+    std::uint32_t word;
+    std::memcpy(&word, in + i, sizeof word);
+    out[i] = __builtin_bswap32(word);
+  }
 }
 
 void open_or_fail(const OutputFile& out, const char* path) {
@@ -97,11 +120,10 @@ void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
     out.write(volume.first, volume.voxels * sizeof(float));
   } else {
     // Legacy binary files are big-endian; the build host is little-endian. Swap block by block
-    // through one bounded buffer rather than copying the image.
+    // through one bounded buffer rather than copying the image, reading each voxel once.
     for (std::size_t done = 0; done < volume.voxels;) {
       const std::size_t count = std::min(kWords, volume.voxels - done);
-      std::memcpy(buffer.get(), volume.first + done, count * sizeof(std::uint32_t));
-      for (std::size_t i = 0; i < count; ++i) buffer[i] = __builtin_bswap32(buffer[i]);
+      swap_words(buffer.get(), volume.first + done, count);
       out.write(buffer.get(), count * sizeof(std::uint32_t));
       done += count;
     }
