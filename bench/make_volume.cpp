@@ -13,16 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "volume/native_layout.hpp"
+
 namespace {
 
-// The native image file's header: host-order words, fastest dimension first.
-struct NativeImageHeader {
-  std::int32_t columns;
-  std::int32_t rows;
-  std::int32_t slices;
-  std::int32_t frame_count;
-};
-static_assert(sizeof(NativeImageHeader) == 16, "the header is four 32-bit words");
+using brintom::NativeImageHeader;
 
 [[noreturn]] void fail(const std::string& text) {
   std::fprintf(stderr, "make_volume: %s\n", text.c_str());

@@ -1,7 +1,5 @@
 #include "volume/frame.hpp"
 
-#include <sys/mman.h>
-
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -10,23 +8,16 @@
 #include <memory>
 
 #include "support/fatal.hpp"
+#include "support/huge_pages.hpp"
 #include "support/input_limit.hpp"
 #include "support/file_handle.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
+#include "volume/native_layout.hpp"
 
 namespace brintom {
 namespace {
-
-// The native image file's header: host-order words, fastest dimension first.
-struct NativeImageHeader {
-  std::int32_t columns;
-  std::int32_t rows;
-  std::int32_t slices;
-  std::int32_t frame_count;
-};
-static_assert(sizeof(NativeImageHeader) == 16, "the header is four 32-bit words");
 
 // clang-format off
 constexpr char kOpenHead[]         = " file ";
@@ -85,23 +76,6 @@ T* zeroed(std::size_t count, const char* message) {
   auto* block = static_cast<T*>(std::calloc(count == 0 ? 1 : count, sizeof(T)));
   if (block == nullptr) error_message(message);
   return block;
-}
-
-// A large voxel block is mostly filled right after allocation (load_image reads straight into
-// it). With 4 KiB pages that first touch costs one page fault per 4 KiB, which dominated the
-// converter's run time, and later passes over the block miss the TLB; transparent huge pages cut
-// both by 512. Only advice: where the kernel declines, nothing changes.
-void advise_huge_pages(void* block, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
-  const auto start = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = (start + bytes) & ~(kHugePage - 1);
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)bytes;
-#endif
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "support/fatal.hpp"
 #include "support/file_handle.hpp"
+#include "support/huge_pages.hpp"
 #include "support/input_limit.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
@@ -100,7 +101,9 @@ Mask new_mask(int slices, int rows, int columns) {
   }
   const MaskSize size{slices, rows, columns};
   // Counted in 64 bits: 32767^3 voxels overflow 32-bit arithmetic.
-  short* block = zeroed<short>(voxel_count(size) + kPrefixWords);
+  const std::size_t words = voxel_count(size) + kPrefixWords;
+  short* block = zeroed<short>(words);
+  advise_huge_pages(block, words * sizeof(short));
   block[kSlices] = static_cast<short>(slices);
   block[kRows] = static_cast<short>(rows);
   block[kColumns] = static_cast<short>(columns);
