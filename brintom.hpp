@@ -15,4 +15,5 @@
 #include "vtk/image_reader.hpp"
 #include "vtk/image_writer.hpp"
 #include "vtk/mask_file.hpp"
+#include "vtk/mesh_file.hpp"
 #include "vtk/preamble.hpp"
