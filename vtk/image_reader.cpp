@@ -60,6 +60,10 @@ void pass_over_array(Scan& scan, const char* keyword, long long count) {
   warn_missing_values(scan.volume.path, missing, count, keyword, nullptr);
 }
 
+void x_array(Scan& s, const char*) { pass_over_array(s, kXCoordinates, s.volume.columns); }
+void y_array(Scan& s, const char*) { pass_over_array(s, kYCoordinates, s.volume.rows); }
+void z_array(Scan& s, const char*) { pass_over_array(s, kZCoordinates, s.volume.slices); }
+
 const ValueType* accepted_type(const Scan& scan) {
   for (const ValueType& type : scan.encoding.types) {
     if (type.word != nullptr && strcomp(scan.volume.data_type.c_str(), type.word)) return &type;
@@ -87,9 +91,9 @@ void read_value_block(Scan& scan, const char*) {
 // clang-format off
 constexpr Keyword<Scan> kKeywords[] = {
   {kDimensions,   [](Scan& s, const char* rest) { read_dimensions(s.volume, rest); }},
-  {kXCoordinates, [](Scan& s, const char*) { pass_over_array(s, kXCoordinates, s.volume.columns); }},
-  {kYCoordinates, [](Scan& s, const char*) { pass_over_array(s, kYCoordinates, s.volume.rows); }},
-  {kZCoordinates, [](Scan& s, const char*) { pass_over_array(s, kZCoordinates, s.volume.slices); }},
+  {kXCoordinates, x_array},
+  {kYCoordinates, y_array},
+  {kZCoordinates, z_array},
   {kOrigin,       [](Scan&, const char*) {}},
   {kSpacing,      [](Scan&, const char*) {}},
   {kPointData,    [](Scan& s, const char* rest) { check_point_count(s.volume, rest); }},

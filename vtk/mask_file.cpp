@@ -67,6 +67,10 @@ void pass_over_array(MaskScan& scan, const char* keyword, long long count) {
   warn_missing_values(scan.volume.path, values.missing(), count, keyword, nullptr);
 }
 
+void x_array(MaskScan& s, const char*) { pass_over_array(s, kXCoordinates, s.volume.columns); }
+void y_array(MaskScan& s, const char*) { pass_over_array(s, kYCoordinates, s.volume.rows); }
+void z_array(MaskScan& s, const char*) { pass_over_array(s, kZCoordinates, s.volume.slices); }
+
 void read_voxels(MaskScan& scan, const char*) {
   // A LOOKUP_TABLE before any SCALARS line has no data type: refused the same way.
   if (!strcomp(scan.volume.data_type.c_str(), kShort)) error_message(kNotShort);
@@ -90,9 +94,9 @@ void read_voxels(MaskScan& scan, const char*) {
 // clang-format off
 constexpr Keyword<MaskScan> kKeywords[] = {
   {kDimensions,   [](MaskScan& s, const char* rest) { read_dimensions(s.volume, rest); }},
-  {kXCoordinates, [](MaskScan& s, const char*) { pass_over_array(s, kXCoordinates, s.volume.columns); }},
-  {kYCoordinates, [](MaskScan& s, const char*) { pass_over_array(s, kYCoordinates, s.volume.rows); }},
-  {kZCoordinates, [](MaskScan& s, const char*) { pass_over_array(s, kZCoordinates, s.volume.slices); }},
+  {kXCoordinates, x_array},
+  {kYCoordinates, y_array},
+  {kZCoordinates, z_array},
   {kOrigin,       [](MaskScan&, const char*) {}},
   {kSpacing,      [](MaskScan&, const char*) {}},
   {kPointData,    [](MaskScan& s, const char* rest) { check_point_count(s.volume, rest); }},

@@ -24,7 +24,8 @@ constexpr char kLoadContext[]      = "Mesh %s. ";
 constexpr char kNotFloat[]         = "Mesh is not in float format\n";
 constexpr char kBadPointCount[]    = "Mesh POINTS count is missing, negative or too large\n";
 constexpr char kBadPolygonCounts[] = "Mesh POLYGONS counts are missing or negative\n";
-constexpr char kBadVertexCount[]   = "Mesh polygon vertex count is missing, negative or too large\n";
+constexpr char kBadVertexCount[]   =
+    "Mesh polygon vertex count is missing, negative or too large\n";
 constexpr char kMixedPolygons[]    = "Mesh polygons differ in vertex count\n";
 constexpr char kNoPoints[]         = "Mesh has no POINTS\n";
 constexpr char kNoPolygons[]       = "Mesh has no POLYGONS\n";

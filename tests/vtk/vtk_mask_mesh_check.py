@@ -35,7 +35,8 @@ def f32(value):
 
 def mesh_points():
     """The tool's Mesh points, in Mesh units."""
-    return [(f32(0.25 * i * i - 3.0), f32(i + 1.0), f32(1.0 / i)) for i in range(1, POINT_COUNT + 1)]
+    return [(f32(0.25 * i * i - 3.0), f32(i + 1.0), f32(1.0 / i))
+            for i in range(1, POINT_COUNT + 1)]
 
 
 def mesh_polygons():
@@ -84,7 +85,7 @@ def check_our_mask(workdir):
         ok &= expect("ascii mask", got == [i + 1.0 for i in range(count)],
                      f"axis {axis} coordinates {got}")
     if ok:
-        print(f"ok ascii mask: VTK reads {len(values)} short values on a {COLUMNS}x{ROWS}x{SLICES} grid")
+        print(f"ok ascii mask: VTK reads {len(values)} short values and the coordinates")
 
 
 def check_our_binary_short(workdir):
@@ -102,7 +103,8 @@ def check_our_binary_short(workdir):
                  f"spacing {data.GetSpacing()}")
     ok &= expect("binary short", tuple(data.GetOrigin()) == (-1.0, 4.0, 0.25),
                  f"origin {data.GetOrigin()}")
-    ok &= expect("binary short", reader.GetHeader() == "mask title", f"title {reader.GetHeader()!r}")
+    ok &= expect("binary short", reader.GetHeader() == "mask title",
+                 f"title {reader.GetHeader()!r}")
     ok &= expect("binary short", array.GetDataTypeAsString() == "unsigned short",
                  f"type {array.GetDataTypeAsString()}")
     ok &= expect("binary short", values == expected, f"values {values}")
@@ -117,7 +119,8 @@ def check_our_mesh(workdir):
         return
     reader, data = read_with(vtk.vtkPolyDataReader, path)
     # The file holds each coordinate less one, printed with "%g".
-    expected_points = [tuple(f32(float("%g" % (c - 1.0))) for c in point) for point in mesh_points()]
+    expected_points = [tuple(f32(float("%g" % (c - 1.0))) for c in point)
+                       for point in mesh_points()]
     got_points = [data.GetPoint(i) for i in range(data.GetNumberOfPoints())]
     got_polygons = []
     ids = vtk.vtkIdList()
@@ -167,7 +170,8 @@ def check_vtk_mesh(workdir):
         return
     lines = run.stdout.split("\n")
     counts = [int(word) for word in lines[0].split()]
-    points = [tuple(float.fromhex(word) for word in line.split()) for line in lines[1:1 + counts[0]]]
+    points = [tuple(float.fromhex(word) for word in line.split())
+              for line in lines[1:1 + counts[0]]]
     polygons = [[int(word) for word in line.split()]
                 for line in lines[1 + counts[0]:1 + counts[0] + counts[1]]]
     expected_points = [tuple(f32(f32(c) + 1.0) for c in point) for point in coordinates]
