@@ -14,4 +14,6 @@
 #include "volume/mesh.hpp"
 #include "vtk/image_reader.hpp"
 #include "vtk/image_writer.hpp"
+#include "vtk/mask_file.hpp"
+#include "vtk/mesh_file.hpp"
 #include "vtk/preamble.hpp"

@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "support/fatal.hpp"
 #include "support/strings.hpp"
@@ -47,6 +50,51 @@ void OutputFile::remove_if_regular(const char* path) {
     std::remove(target);
   }
   std::free(target);
+}
+
+namespace {
+
+constexpr std::size_t kTextBufferBytes = std::size_t{1} << 16;
+
+}  // namespace
+
+TextWriter::TextWriter(OutputFile& out)
+    : out_(out), buffer_(std::make_unique<char[]>(kTextBufferBytes)) {}
+
+void TextWriter::print(const char* format, ...) {
+  std::va_list arguments;
+  va_start(arguments, format);
+  std::va_list again;
+  va_copy(again, arguments);
+  const std::size_t room = kTextBufferBytes - used_;
+  const int length = std::vsnprintf(buffer_.get() + used_, room, format, arguments);
+  va_end(arguments);
+  if (length >= 0 && static_cast<std::size_t>(length) < room) {
+    used_ += static_cast<std::size_t>(length);
+  } else if (length >= 0) {
+    // It did not fit: send what came before it, then the piece itself, which may be longer than
+    // the whole buffer (a caller's title).
+    flush();
+    std::string piece(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(piece.data(), piece.size(), format, again);
+    if (static_cast<std::size_t>(length) < kTextBufferBytes) {
+      std::memcpy(buffer_.get(), piece.data(), static_cast<std::size_t>(length));
+      used_ = static_cast<std::size_t>(length);
+    } else {
+      out_.write(piece.data(), static_cast<std::size_t>(length));
+    }
+  }
+  va_end(again);
+}
+
+void TextWriter::finish() {
+  flush();
+  out_.finish();
+}
+
+void TextWriter::flush() {
+  out_.write(buffer_.get(), used_);
+  used_ = 0;
 }
 
 }  // namespace brintom

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 
 namespace brintom {
 
@@ -35,5 +36,26 @@ class OutputFile {
 };
 
 inline constexpr char kCannotBeWritten[] = " cannot be written";
+
+// Text for an OutputFile, gathered in one bounded buffer: print() appends what printf would
+// write, and the buffer goes to the file whenever the next piece does not fit, so a writer's
+// memory does not grow with its data.
+class TextWriter {
+ public:
+  explicit TextWriter(OutputFile& out);
+  TextWriter(const TextWriter&) = delete;
+  TextWriter& operator=(const TextWriter&) = delete;
+
+  void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Writes what is gathered and finishes the file.
+  void finish();
+
+ private:
+  void flush();
+
+  OutputFile& out_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+};
 
 }  // namespace brintom

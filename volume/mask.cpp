@@ -51,9 +51,6 @@ constexpr char kSaveHead[]          = "Mask output file ";
 constexpr char kSaveOpenTail[]      = "cannot be opened";
 // clang-format on
 
-// Each dimension is kept as a signed 16-bit word; zero would leave no first voxel to find it by.
-constexpr int kLargestDimension = 32767;
-
 struct MaskSize {
   int slices;
   int rows;
@@ -61,7 +58,7 @@ struct MaskSize {
 };
 
 bool representable(int slices, int rows, int columns) {
-  const auto fits = [](int n) { return n >= 1 && n <= kLargestDimension; };
+  const auto fits = [](int n) { return n >= 1 && n <= kLargestMaskDimension; };
   return fits(slices) && fits(rows) && fits(columns);
 }
 

@@ -8,6 +8,9 @@ namespace brintom {
 // 1 and dimension - 2 and that nothing else reads.
 using Mask = short***;
 
+// The largest dimension the prefix can hold.
+inline constexpr int kLargestMaskDimension = 32767;
+
 // Fatal unless every dimension lies in 1..32767, the range the prefix can hold.
 Mask new_mask(int slices, int rows, int columns);
 void free_mask(Mask m);

@@ -27,7 +27,8 @@ std::string three_floats(const char* keyword, float x, float y, float z) {
 
 void write_image_header(OutputFile& out, const Flavour& flavour, int columns, int rows,
                         int slices) {
-  const int voxels = columns * rows * slices;
+  // A Mask's dimensions may multiply beyond int: the count is written as it is.
+  const long long voxels = 1LL * columns * rows * slices;
   std::string header;
   header.reserve(512);
   header += kVersionLine;

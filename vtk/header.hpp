@@ -15,6 +15,9 @@ struct Flavour {
 // clang-format off
 inline constexpr Flavour kAsciiFloat {kAscii,  kRectilinearGrid,  "SCALARS voxel_values float 1"};
 inline constexpr Flavour kBinaryFloat{kBinary, kStructuredPoints, "SCALARS scalars float"};
+// A Mask's 16-bit patterns, as VTK's unsigned type.
+inline constexpr Flavour kBinaryUnsignedShort{kBinary, kStructuredPoints,
+                                              "SCALARS scalars unsigned_short"};
 // The ASCII file on the grid type that visualization tools accept with SPACING and ORIGIN.
 inline constexpr Flavour kAsciiStructuredFloat{kAscii, kStructuredPoints, kAsciiFloat.scalars};
 // clang-format on

@@ -26,6 +26,8 @@ inline constexpr char kDefaultTable[]     = "default";
 inline constexpr char kFloat[]            = "float";
 inline constexpr char kShort[]            = "short";
 inline constexpr char kUnsignedShort[]    = "unsigned_short";
+inline constexpr char kPoints[]           = "POINTS";
+inline constexpr char kPolygons[]         = "POLYGONS";
 // clang-format on
 
 }  // namespace brintom

@@ -1,0 +1,106 @@
+#include "vtk/keyword_scan.hpp"
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "support/fatal.hpp"
+#include "support/text.hpp"
+
+namespace brintom {
+namespace {
+
+// clang-format off
+constexpr char kEmptyLine[]            = "empty line\n";
+constexpr char kInconsistent[]         = "inconsistency in number of data points\n";
+constexpr char kNoDimensions[]         = "no DIMENSIONS specified\n";
+constexpr char kImpossibleDimensions[] = "impossible DIMENSIONS\n";
+// clang-format on
+
+}  // namespace
+
+int read_keyword_line(std::FILE* file, KeywordLine& line) {
+  const int result = get_line(line.text, kKeywordLineCapacity, file);
+  line.rest = line.text;
+  line.word.clear();
+  scan_word(line.rest, line.word);
+  return result;
+}
+
+void read_volume_keyword_line(std::FILE* file, KeywordLine& line) {
+  if (read_keyword_line(file, line) <= 0) error_message(kEmptyLine);
+}
+
+void read_dimensions(VolumeScan& scan, const char* rest) {
+  long long* targets[] = {&scan.columns, &scan.rows, &scan.slices};
+  int taken = 0;
+  // As with "%d%d%d": the first number missing ends the line; earlier ones are kept.
+  for (long long* target : targets) {
+    if (!scan_integer(rest, *target)) break;
+    ++taken;
+  }
+  if (taken == 3) scan.dimensions_given = true;
+}
+
+int checked_voxel_count(const VolumeScan& scan) {
+  if (!scan.dimensions_given) error_message(kNoDimensions);
+  const long long largest = scan.limits.largest_dimension;
+  const bool in_range = scan.slices >= 1 && scan.slices <= largest && scan.rows >= 1 &&
+                        scan.rows <= largest && scan.columns >= scan.limits.least_columns &&
+                        scan.columns <= largest;
+  if (!in_range) error_message(kImpossibleDimensions);
+  // Every limit is at most INT_MAX, so neither product overflows 64 bits.
+  const long long plane = scan.slices * scan.rows;
+  if (plane > INT_MAX || plane * scan.columns > INT_MAX) error_message(kImpossibleDimensions);
+  return static_cast<int>(plane * scan.columns);
+}
+
+void check_point_count(VolumeScan& scan, const char* rest) {
+  const int voxels = checked_voxel_count(scan);
+  scan_integer(rest, scan.point_count);
+  if (voxels != scan.point_count) error_message(kInconsistent);
+}
+
+void read_data_type(VolumeScan& scan, const char* rest) {
+  std::string name, type;
+  if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
+}
+
+bool AsciiValues::next_float(float& value) {
+  return took(stuck_ ? 0 : std::fscanf(file_, "%g ", &value));
+}
+
+bool AsciiValues::next_integer(long& value) {
+  return took(stuck_ ? 0 : std::fscanf(file_, "%ld ", &value));
+}
+
+bool AsciiValues::took(int result) {
+  if (result == 1) return true;
+  ++missing_;
+  if (stuck_) return false;
+  if (result == EOF) {
+    stuck_ = true;  // nothing more can be read
+    return false;
+  }
+  // A failure may take a character or two (a lone sign), so the next try can succeed. Two
+  // failures in one place mean every later try fails the same way.
+  const long position = std::ftell(file_);
+  if (position == failed_at_) stuck_ = true;
+  failed_at_ = position;
+  return false;
+}
+
+void warn_missing_values(const char* path, long long missing, long long count, const char* what,
+                         const char* zero) {
+  if (missing <= 0) return;
+  std::string line = "warning: vtk file ";
+  line += path;
+  line += ": " + std::to_string(missing) + " of " + std::to_string(count) + ' ';
+  if (what != nullptr) line += std::string(what) + ' ';
+  line += "values missing";
+  if (zero != nullptr) line += std::string(", read as ") + zero;
+  line += '\n';
+  std::fputs(line.c_str(), stderr);
+}
+
+}  // namespace brintom

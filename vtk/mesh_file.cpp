@@ -1,0 +1,173 @@
+#include "vtk/mesh_file.hpp"
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "support/containers.hpp"
+#include "support/fatal.hpp"
+#include "support/output_file.hpp"
+#include "support/strings.hpp"
+#include "support/text.hpp"
+#include "vtk/keyword_scan.hpp"
+#include "vtk/preamble.hpp"
+#include "vtk/words.hpp"
+
+namespace brintom {
+namespace {
+
+// clang-format off
+constexpr char kSaveHead[]         = "output file for mesh ";
+constexpr char kSaveOpenTail[]     = " cannot be opened.\n";
+constexpr char kNotThreeRows[]     = "Mesh points do not have 3 rows\n";
+constexpr char kLoadContext[]      = "Mesh %s. ";
+constexpr char kNotFloat[]         = "Mesh is not in float format\n";
+constexpr char kBadPointCount[]    = "Mesh POINTS count is missing, negative or too large\n";
+constexpr char kBadPolygonCounts[] = "Mesh POLYGONS counts are missing or negative\n";
+constexpr char kBadVertexCount[]   =
+    "Mesh polygon vertex count is missing, negative or too large\n";
+constexpr char kMixedPolygons[]    = "Mesh polygons differ in vertex count\n";
+constexpr char kNoPoints[]         = "Mesh has no POINTS\n";
+constexpr char kNoPolygons[]       = "Mesh has no POLYGONS\n";
+constexpr char kReadAsZero[]       = "0";
+// clang-format on
+
+// The same on every axis: file coordinate = origin + (mesh value - 1) x spacing.
+constexpr double kMeshSpacing = 1.0;
+constexpr double kMeshOrigin = 0.0;
+constexpr int kAxes = 3;
+
+// The state of one load_mesh_vtk call. A section that comes again replaces the earlier one.
+struct MeshScan {
+  const char* path;
+  std::FILE* file;
+  Matrix points = nullptr;
+  IntegerMatrix polygons = nullptr;
+};
+
+[[noreturn]] void refuse(const MeshScan& scan, const char* message) {
+  std::printf(kLoadContext, scan.path);
+  error_message(message);
+}
+
+// "POINTS count float", then kAxes numbers a point.
+void read_points(MeshScan& scan, const char* rest) {
+  long long count = 0;
+  std::string type;  // as with "%s%d%s": no count, no type either
+  if (scan_integer(rest, count)) scan_word(rest, type);
+  if (!strcomp(type.c_str(), kFloat)) refuse(scan, kNotFloat);
+  if (count < 0 || count > INT_MAX) refuse(scan, kBadPointCount);
+
+  const int points = static_cast<int>(count);
+  free_matrix(scan.points);
+  scan.points = new_matrix(kAxes, points);
+  AsciiValues values(scan.file);
+  for (int i = 1; i <= points; ++i) {
+    for (int k = 1; k <= kAxes; ++k) values.next_float(scan.points[k][i]);
+  }
+  warn_missing_values(scan.path, values.missing(), 1LL * kAxes * points, kPoints, kReadAsZero);
+}
+
+// "POLYGONS count size", then for each polygon its vertex count and its 0-based vertices. The
+// size is not compared with the data.
+void read_polygons(MeshScan& scan, const char* rest) {
+  long long count = -1, size = -1;
+  if (!scan_integer(rest, count) || !scan_integer(rest, size) || count < 0 || size < 0 ||
+      count > INT_MAX) {
+    refuse(scan, kBadPolygonCounts);
+  }
+  const int polygons = static_cast<int>(count);
+  AsciiValues values(scan.file);
+  // The Mesh holds one vertex count for all polygons: the first one's. Without polygons there
+  // is none to read.
+  long vertices = 0;
+  if (polygons > 0 && (!values.next_integer(vertices) || vertices < 0 || vertices > INT_MAX)) {
+    refuse(scan, kBadVertexCount);
+  }
+
+  if (scan.polygons != nullptr) free_integer_matrix(scan.polygons);
+  scan.polygons = new_integer_matrix(static_cast<int>(vertices), polygons);
+  for (int j = 1; j <= polygons; ++j) {
+    long own = vertices;
+    // Read with the first count, a different one would shift every later polygon.
+    if (j > 1 && values.next_integer(own) && own != vertices) refuse(scan, kMixedPolygons);
+    for (int k = 1; k <= vertices; ++k) {
+      long index = 0;
+      values.next_integer(index);
+      // As "%d" then + 1, wrapping instead of overflowing.
+      scan.polygons[k][j] = static_cast<int>(static_cast<unsigned>(index) + 1u);
+    }
+  }
+  warn_missing_values(scan.path, values.missing(), (vertices + 1LL) * polygons, kPolygons,
+                      kReadAsZero);
+}
+
+// Tried in this order; the first equal word decides. Any other line is passed over.
+// clang-format off
+constexpr Keyword<MeshScan> kKeywords[] = {
+  {kPoints,   read_points},
+  {kPolygons, read_polygons},
+};
+// clang-format on
+
+}  // namespace
+
+void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
+  // All sizes first: a Mesh that lacks a container stops here, before a file is made.
+  int rows = 0, points = 0, vertices = 0, polygons = 0;
+  matrix_size(mesh == nullptr ? nullptr : mesh->points, &rows, &points);
+  imatrix_size(mesh->polygons, &vertices, &polygons);
+  if (rows != kAxes) error_message(kNotThreeRows);
+
+  OutputFile out(path, kSaveHead);
+  if (!out.is_open()) error_message(cat2(kSaveHead, path, kSaveOpenTail));
+  TextWriter text(out);
+  text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, title != nullptr ? title : "", kAscii, kDataset,
+             kPolydata);
+  text.print("%s %d %s\n", kPoints, points, kFloat);
+  for (int i = 1; i <= points; ++i) {
+    for (int k = 1; k <= kAxes; ++k) {
+      text.print("%g ",
+                 kMeshOrigin + (static_cast<double>(mesh->points[k][i]) - 1.0) * kMeshSpacing);
+    }
+    text.print("\n");
+  }
+  text.print("%s %d %lld\n", kPolygons, polygons, (vertices + 1LL) * polygons);
+  for (int j = 1; j <= polygons; ++j) {
+    text.print("%d ", vertices);
+    for (int k = 1; k <= vertices; ++k) text.print("%lld ", mesh->polygons[k][j] - 1LL);
+    text.print("\n");
+  }
+  text.finish();
+}
+
+Mesh* load_mesh_vtk(const char* path) {
+  FileHandle file(read_vtk_preamble(path, VtkReader::mesh));
+  MeshScan scan{path, file.get()};
+  // A blank line or the end of the file ends the scan; a blank line right after a data block
+  // was taken with the block's last value.
+  KeywordLine line;
+  while (read_keyword_line(file.get(), line) >= 1) dispatch_keyword(kKeywords, scan, line);
+  file.reset();
+  if (scan.points == nullptr) refuse(scan, kNoPoints);
+  if (scan.polygons == nullptr) refuse(scan, kNoPolygons);
+
+  int axes = 0, points = 0, vertices = 0, polygons = 0;
+  matrix_size(scan.points, &axes, &points);
+  imatrix_size(scan.polygons, &vertices, &polygons);
+  for (int i = 1; i <= points; ++i) {
+    for (int k = 1; k <= kAxes; ++k) {
+      float& value = scan.points[k][i];
+      value = static_cast<float>((static_cast<double>(value) - kMeshOrigin) / kMeshSpacing + 1.0);
+    }
+  }
+
+  Mesh* mesh = new_mesh();
+  mesh->polygons = scan.polygons;
+  mesh->points = scan.points;
+  mesh->weights = new_vector(polygons);
+  for (int j = 1; j <= polygons; ++j) mesh->weights[j] = 1.0f;
+  return mesh;
+}
+
+}  // namespace brintom
