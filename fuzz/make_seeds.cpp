@@ -96,6 +96,13 @@ int main() {
 
   Mask mask = new_mask(2, 3, 4);
   for (int i = 0; i < 24; ++i) mask[0][0][i] = static_cast<short>(i * 1000 - 7000);
+  save_mask_vtk(scratch, mask);
+  put("vtk_mask", "small", slurp(scratch));
+  save_image_vtk_binary_short(scratch, mask, 1);
+  put("vtk_preamble", "binary_short", slurp(scratch));
+  put("vtk_mask", "structured",
+      head + "ASCII\nDATASET STRUCTURED_POINTS\nDIMENSIONS 3 1 1\nPOINT_DATA 3\n"
+             "SCALARS m short\nLOOKUP_TABLE default\n1 40000 -2\n");
   save_mask(scratch, mask);
   const std::string mask_bytes = slurp(scratch);
   put("native_mask", "small", mask_bytes);
@@ -113,6 +120,12 @@ int main() {
   mesh->weights[1] = mesh->weights[2] = 1.0f;
   save_mesh(scratch, mesh);
   put("native_mesh", "triangles", slurp(scratch));
+  // A Mesh file holds points in 3 rows: the native mesh above has 3 rows of 4 points.
+  save_mesh_vtk(scratch, mesh, "two triangles");
+  put("vtk_mesh", "triangles", slurp(scratch));
+  put("vtk_mesh", "polygons_first",
+      head + "ASCII\nDATASET POLYDATA\nPOLYGONS 2 8\n3 0 1 2\n3 2 1 0\n\n"
+             "POINTS 3 float\n0 0 0 1 0 0\n0 1 0\n");
   free_mesh(mesh);
   return 0;
 }

@@ -80,6 +80,7 @@ void read_value_block(Scan& scan, const char*) {
   }
   const VolumeScan& volume = scan.volume;
   const int voxels = checked_voxel_count(volume);
+  check_volume_fits(volume, sizeof(float));
   scan.frame = new_frame(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
                          static_cast<int>(volume.columns));
   const long long missing = scan.encoding.read_block(

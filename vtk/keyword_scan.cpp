@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/fatal.hpp"
+#include "support/input_limit.hpp"
 #include "support/text.hpp"
 
 namespace brintom {
@@ -15,6 +16,7 @@ constexpr char kEmptyLine[]            = "empty line\n";
 constexpr char kInconsistent[]         = "inconsistency in number of data points\n";
 constexpr char kNoDimensions[]         = "no DIMENSIONS specified\n";
 constexpr char kImpossibleDimensions[] = "impossible DIMENSIONS\n";
+constexpr char kTooLargeForFile[]      = "DIMENSIONS too large for the file\n";
 // clang-format on
 
 }  // namespace
@@ -53,6 +55,13 @@ int checked_voxel_count(const VolumeScan& scan) {
   const long long plane = scan.slices * scan.rows;
   if (plane > INT_MAX || plane * scan.columns > INT_MAX) error_message(kImpossibleDimensions);
   return static_cast<int>(plane * scan.columns);
+}
+
+void check_volume_fits(const VolumeScan& scan, int bytes_per_voxel) {
+  const long long voxels = checked_voxel_count(scan);
+  // The voxel block and the row tables that a Frame or a Mask of these dimensions takes.
+  const long long bytes = voxels * bytes_per_voxel + 8 * scan.slices * (scan.rows + 1) + 64;
+  if (!within_reach(bytes, bytes_left(scan.file))) error_message(kTooLargeForFile);
 }
 
 void check_point_count(VolumeScan& scan, const char* rest) {

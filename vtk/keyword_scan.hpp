@@ -71,6 +71,10 @@ void read_dimensions(VolumeScan& scan, const char* rest);
 // the limits: fatal "no DIMENSIONS specified\n" or "impossible DIMENSIONS\n" otherwise. Gives
 // the voxel count.
 int checked_voxel_count(const VolumeScan& scan);
+// Before a reader allocates the volume: fatal "DIMENSIONS too large for the file\n" when the
+// dimensions ask for far more memory than the rest of the file can back (a cut-short file still
+// loads; a few bytes cannot make us allocate gigabytes).
+void check_volume_fits(const VolumeScan& scan, int bytes_per_voxel);
 // "POINT_DATA count": fatal "inconsistency in number of data points\n" unless it is the voxel
 // count.
 void check_point_count(VolumeScan& scan, const char* rest);

@@ -76,6 +76,7 @@ void read_voxels(MaskScan& scan, const char*) {
   if (!strcomp(scan.volume.data_type.c_str(), kShort)) error_message(kNotShort);
   const VolumeScan& volume = scan.volume;
   const int voxels = checked_voxel_count(volume);
+  check_volume_fits(volume, sizeof(short));
   scan.mask = new_mask(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
                        static_cast<int>(volume.columns));
   short* voxel = scan.mask[0][0];

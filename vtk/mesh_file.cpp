@@ -6,6 +6,7 @@
 
 #include "support/containers.hpp"
 #include "support/fatal.hpp"
+#include "support/input_limit.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "support/text.hpp"
@@ -29,6 +30,7 @@ constexpr char kBadVertexCount[]   =
 constexpr char kMixedPolygons[]    = "Mesh polygons differ in vertex count\n";
 constexpr char kNoPoints[]         = "Mesh has no POINTS\n";
 constexpr char kNoPolygons[]       = "Mesh has no POLYGONS\n";
+constexpr char kTooLargeForFile[]  = "Mesh counts too large for the file\n";
 constexpr char kReadAsZero[]       = "0";
 // clang-format on
 
@@ -59,6 +61,9 @@ void read_points(MeshScan& scan, const char* rest) {
   if (count < 0 || count > INT_MAX) refuse(scan, kBadPointCount);
 
   const int points = static_cast<int>(count);
+  // Three rows of coordinates: a cut-short file still loads, but a few bytes cannot make us
+  // allocate gigabytes.
+  if (!within_reach(12 * (count + 1) + 64, bytes_left(scan.file))) refuse(scan, kTooLargeForFile);
   free_matrix(scan.points);
   scan.points = new_matrix(kAxes, points);
   AsciiValues values(scan.file);
@@ -85,6 +90,10 @@ void read_polygons(MeshScan& scan, const char* rest) {
     refuse(scan, kBadVertexCount);
   }
 
+  // The vertex rows, their handles and the weights that will follow.
+  const long long bytes =
+      4LL * vertices * (polygons + 1LL) + 8LL * (vertices + 1LL) + 4LL * polygons;
+  if (!within_reach(bytes, bytes_left(scan.file))) refuse(scan, kTooLargeForFile);
   if (scan.polygons != nullptr) free_integer_matrix(scan.polygons);
   scan.polygons = new_integer_matrix(static_cast<int>(vertices), polygons);
   for (int j = 1; j <= polygons; ++j) {
