@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/ledger.hpp"
 #include "support/settings.hpp"
@@ -33,14 +35,42 @@
 
 namespace brintom::testing {
 
-// A file name unique to the running test (ctest runs tests in parallel).
+// The temporary files of the running test with the process that named them, removed when the
+// test ends; a death test's child removes its own when it exits.
+inline std::vector<std::pair<pid_t, std::string>>& temp_files() {
+  // Never destroyed: the exit handler below may run after static destruction has begun.
+  static auto* files = new std::vector<std::pair<pid_t, std::string>>;
+  return *files;
+}
+
+inline void remove_own_temp_files() {
+  for (const auto& [pid, path] : temp_files()) {
+    if (pid == ::getpid()) std::remove(path.c_str());
+  }
+  temp_files().clear();
+}
+
+class TempFileCleaner : public ::testing::EmptyTestEventListener {
+  void OnTestEnd(const ::testing::TestInfo&) override { remove_own_temp_files(); }
+};
+
+inline const bool kTempFileCleanerInstalled = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new TempFileCleaner);
+  std::atexit(remove_own_temp_files);
+  return true;
+}();
+
+// A file name unique to the running test (ctest runs tests in parallel); the file is removed when
+// the test ends.
 inline std::string temp_path(const std::string& suffix) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "_" + info->name() + suffix;
   for (char& c : name) {
     if (c == '/') c = '_';  // parameterised test names carry slashes
   }
-  return "/tmp/brintom_" + std::to_string(::getpid()) + "_" + name;
+  name = "/tmp/brintom_" + std::to_string(::getpid()) + "_" + name;
+  temp_files().emplace_back(::getpid(), name);
+  return name;
 }
 
 inline std::string read_file(const std::string& path) {
