@@ -1,7 +1,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +87,14 @@ inline void write_file(const std::string& path, const std::string& bytes) {
 }
 
 inline bool file_exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// A file size limit stands in for a full disk: writes past 16 KiB fail with EFBIG. For the child
+// of a death test.
+inline void limit_file_size() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{16384, 16384};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 // Resets the process-wide globals so that each test starts from process start.
 class GlobalsTest : public ::testing::Test {

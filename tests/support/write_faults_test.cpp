@@ -13,6 +13,7 @@ namespace brintom {
 namespace {
 
 using testing::file_exists;
+using testing::limit_file_size;
 using testing::temp_path;
 
 struct Writer {
@@ -34,12 +35,6 @@ Mesh* sample_mesh() {
 
 const std::string kCannotBeWritten = " cannot be written";
 
-// A file size limit stands in for a full disk: writes past 16 KiB fail with EFBIG.
-void limit_file_size() {
-  std::signal(SIGXFSZ, SIG_IGN);
-  const rlimit limit{16384, 16384};
-  setrlimit(RLIMIT_FSIZE, &limit);
-}
 
 // clang-format off
 const Writer kWriters[] = {

@@ -1,8 +1,6 @@
 #include "volume/mask.hpp"
 
-#include <sys/resource.h>
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -255,35 +253,6 @@ TEST_F(MaskDeathTest, LoadMaskRefusesDimensionsOutsideThePrefix) {
   EXPECT_FATAL(load_mask(path.c_str()),
                "file " + path + " holds far less data than its header announces");
   std::remove(path.c_str());
-}
-
-TEST_F(MaskDeathTest, SaveMaskThatCannotOpenItsFile) {
-  Mask m = new_mask(1, 1, 1);
-  const std::string path = temp_path(".dir") + "/m1";
-  EXPECT_FATAL(save_mask(path.c_str(), m), "Mask output file " + path + "cannot be opened");
-  free_mask(m);
-}
-
-TEST_F(MaskDeathTest, SaveMaskReportsAFullDevice) {
-  Mask m = new_mask(2, 2, 2);
-  EXPECT_FATAL(save_mask("/dev/full", m), "Mask output file /dev/full cannot be written");
-  free_mask(m);
-}
-
-TEST_F(MaskDeathTest, SaveMaskRemovesAnIncompleteFile) {
-  Mask m = new_mask(10, 100, 100);  // 200,012 bytes against a limit of 4,096
-  const std::string path = temp_path(".mask");
-  EXPECT_FATAL(
-      {
-        std::signal(SIGXFSZ, SIG_IGN);  // an oversized write then fails with EFBIG
-        rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = 4096;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        save_mask(path.c_str(), m);
-      },
-      "Mask output file " + path + " cannot be written");
-  EXPECT_FALSE(file_exists(path));
-  free_mask(m);
 }
 
 }  // namespace

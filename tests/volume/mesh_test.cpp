@@ -1,9 +1,7 @@
 #include "volume/mesh.hpp"
 
-#include <sys/resource.h>
 
 #include <climits>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -332,38 +330,6 @@ TEST_F(MeshDeathTest, SaveMeshNeedsItsContainers) {
   mesh->weights = weights;
   EXPECT_FATAL(save_mesh(path.c_str(), nullptr), "empty matrix in size");
   EXPECT_FALSE(file_exists(path));  // stopped before the file was made
-  free_mesh(mesh);
-}
-
-TEST_F(MeshDeathTest, SaveMeshThatCannotOpenItsFile) {
-  Mesh* mesh = square();
-  const std::string path = temp_path(".dir") + "/m1";
-  EXPECT_FATAL(save_mesh(path.c_str(), mesh), "output file for mesh " + path + "cannot be opened.");
-  free_mesh(mesh);
-}
-
-TEST_F(MeshDeathTest, SaveMeshReportsAFullDevice) {
-  Mesh* mesh = square();
-  EXPECT_FATAL(save_mesh("/dev/full", mesh), "output file for mesh /dev/full cannot be written");
-  free_mesh(mesh);
-}
-
-TEST_F(MeshDeathTest, SaveMeshRemovesAnIncompleteFile) {
-  Mesh* mesh = new_mesh();
-  mesh->points = new_matrix(3, 100000);  // 1.2 MB of coordinates against a limit of 4,096 bytes
-  mesh->polygons = new_integer_matrix(3, 1);
-  mesh->weights = new_vector(1);
-  const std::string path = temp_path(".mesh");
-  EXPECT_FATAL(
-      {
-        std::signal(SIGXFSZ, SIG_IGN);  // an oversized write then fails with EFBIG
-        rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = 4096;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        save_mesh(path.c_str(), mesh);
-      },
-      "output file for mesh " + path + " cannot be written");
-  EXPECT_FALSE(file_exists(path));
   free_mesh(mesh);
 }
 

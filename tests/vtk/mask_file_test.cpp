@@ -1,8 +1,6 @@
 #include "vtk/mask_file.hpp"
 
-#include <sys/resource.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -265,38 +263,6 @@ TEST_F(MaskFileDeathTest, BinaryFileIsRefusedByTheAsciiReader) {
   Mask m = mask_of(1, 1, 1, {3});
   save_image_vtk_binary_short(path_.c_str(), m, 1);
   EXPECT_FATAL(load_mask_vtk(path_.c_str()), "vtk file not ASCII\n");
-  free_mask(m);
-}
-
-TEST_F(MaskFileDeathTest, WritersReportOpenAndWriteFailures) {
-  Mask m = mask_of(1, 1, 1, {3});
-  EXPECT_FATAL(save_mask_vtk("/nonexistent/m.vtk", m),
-               "Mask output file /nonexistent/m.vtkcannot be opened");
-  EXPECT_FATAL(save_image_vtk_binary_short("/nonexistent/m.vtk", m, 1),
-               "Image output file /nonexistent/m.vtkcannot be opened");
-  EXPECT_FATAL(save_mask_vtk("/dev/full", m), "Mask output file /dev/full cannot be written");
-  EXPECT_FATAL(save_image_vtk_binary_short("/dev/full", m, 0),
-               "Image output file /dev/full cannot be written");
-  EXPECT_FATAL(save_mask_vtk(path_.c_str(), nullptr), "empty mask in size");
-  EXPECT_FALSE(file_exists(path_));
-  free_mask(m);
-}
-
-TEST_F(MaskFileDeathTest, RemovesTheIncompleteFileOfAFullDisk) {
-  Mask m = new_mask(4, 64, 64);
-  // A file size limit stands in for a full disk: writes past it fail with EFBIG.
-  const auto limited = [](auto write) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{8192, 8192};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    write();
-  };
-  EXPECT_FATAL(limited([&] { save_mask_vtk(path_.c_str(), m); }),
-               "Mask output file " + path_ + " cannot be written");
-  EXPECT_FALSE(file_exists(path_));
-  EXPECT_FATAL(limited([&] { save_image_vtk_binary_short(path_.c_str(), m, 1); }),
-               "Image output file " + path_ + " cannot be written");
-  EXPECT_FALSE(file_exists(path_));
   free_mask(m);
 }
 
