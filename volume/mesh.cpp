@@ -132,7 +132,8 @@ Mesh* load_mesh(const char* path) {
     error_message(kLoadOpenFailure);
   }
   MeshReader reader(file.get(), path);
-  Mesh* mesh = new_mesh();
+  // Released again if a count is refused half way (a fatal message that throws, in fuzz builds).
+  std::unique_ptr<Mesh, void (*)(Mesh*)> mesh(new_mesh(), &free_mesh);
 
   const CountPair points = reader.read_pair();
   reader.check_matrix(points.rows, points.columns);
@@ -152,7 +153,7 @@ Mesh* load_mesh(const char* path) {
   reader.check_words(weights);
   mesh->weights = new_vector(weights);
   reader.read_row(mesh->weights, weights);
-  return mesh;
+  return mesh.release();
 }
 
 void save_mesh(const char* path, Mesh* mesh) {

@@ -41,6 +41,16 @@ constexpr int kAxes = 3;
 
 // The state of one load_mesh_vtk call. A section that comes again replaces the earlier one.
 struct MeshScan {
+  MeshScan(const char* path_in, std::FILE* file_in) : path(path_in), file(file_in) {}
+  // What was read is released if the scan ends in a refusal (a fatal message that throws, in fuzz
+  // builds); a finished Mesh takes the containers over first.
+  ~MeshScan() {
+    free_matrix(points);
+    if (polygons != nullptr) free_integer_matrix(polygons);
+  }
+  MeshScan(const MeshScan&) = delete;
+  MeshScan& operator=(const MeshScan&) = delete;
+
   const char* path;
   std::FILE* file;
   Matrix points = nullptr;
@@ -152,7 +162,7 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
 
 Mesh* load_mesh_vtk(const char* path) {
   FileHandle file(read_vtk_preamble(path, VtkReader::mesh));
-  MeshScan scan{path, file.get()};
+  MeshScan scan(path, file.get());
   // A blank line or the end of the file ends the scan; a blank line right after a data block
   // was taken with the block's last value.
   KeywordLine line;
@@ -174,6 +184,8 @@ Mesh* load_mesh_vtk(const char* path) {
   Mesh* mesh = new_mesh();
   mesh->polygons = scan.polygons;
   mesh->points = scan.points;
+  scan.polygons = nullptr;
+  scan.points = nullptr;
   mesh->weights = new_vector(polygons);
   for (int j = 1; j <= polygons; ++j) mesh->weights[j] = 1.0f;
   return mesh;

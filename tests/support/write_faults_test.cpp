@@ -23,6 +23,9 @@ struct Writer {
   std::string write_head;                       // the write failure: head + path + tail
 };
 
+// Names the writer in test output (the default would print the struct's bytes, padding included).
+void PrintTo(const Writer& writer, std::ostream* out) { *out << writer.name; }
+
 Image* sample_image() { return new_image(1, 8, 64, 64); }
 Mask sample_mask() { return new_mask(8, 64, 64); }
 Mesh* sample_mesh() {
