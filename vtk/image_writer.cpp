@@ -12,6 +12,7 @@
 #include <new>
 
 #include "support/fatal.hpp"
+#include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "vtk/header.hpp"
@@ -83,19 +84,28 @@ void write_ascii(const char* path, Image* image, const Flavour& flavour) {
   open_or_fail(out, path);
   write_image_header(out, flavour, volume.columns, volume.rows, volume.slices);
 
-  // "%8.2f " of the widest float is 48 bytes; flush while a whole value still fits.
-  constexpr std::size_t kRoom = 64;
-  std::size_t used = 0;
-  for (std::size_t i = 0; i < volume.voxels; ++i) {
-    used += static_cast<std::size_t>(
-        std::snprintf(buffer.get() + used, kRoom, "%8.2f ", static_cast<double>(volume.first[i])));
-    if ((i + 1) % 8 == 0) buffer[used++] = '\n';
-    if (kBufferBytes - used < kRoom) {
-      out.write(buffer.get(), used);
-      used = 0;
+  // Eight values a line, "%8.2f " each; flush while a whole line still fits.
+  constexpr std::size_t kLineRoom = 8 * (kFormattedRoom + 1) + 1;
+  char* const start = buffer.get();
+  char* end = start;
+  const float* value = volume.first;
+  std::size_t left = volume.voxels;
+  for (; left >= 8; left -= 8) {
+    for (int k = 0; k < 8; ++k) {
+      end = format_fixed2_field(end, *value++);
+      *end++ = ' ';
+    }
+    *end++ = '\n';
+    if (static_cast<std::size_t>(start + kBufferBytes - end) < kLineRoom) {
+      out.write(start, static_cast<std::size_t>(end - start));
+      end = start;
     }
   }
-  out.write(buffer.get(), used);
+  for (; left > 0; --left) {  // the last, short line has no line feed
+    end = format_fixed2_field(end, *value++);
+    *end++ = ' ';
+  }
+  out.write(start, static_cast<std::size_t>(end - start));
   out.finish();
 }
 
