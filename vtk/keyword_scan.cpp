@@ -75,13 +75,9 @@ void read_data_type(VolumeScan& scan, const char* rest) {
   if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
 }
 
-bool AsciiValues::next_float(float& value) {
-  return took(stuck_ ? 0 : std::fscanf(file_, "%g ", &value));
-}
+bool AsciiValues::next_float(float& value) { return took(stuck_ ? 0 : scanner_.scan_float(value)); }
 
-bool AsciiValues::next_integer(long& value) {
-  return took(stuck_ ? 0 : std::fscanf(file_, "%ld ", &value));
-}
+bool AsciiValues::next_integer(long& value) { return took(stuck_ ? 0 : scanner_.scan_long(value)); }
 
 bool AsciiValues::took(int result) {
   if (result == 1) return true;
