@@ -1,14 +1,18 @@
 #include "support/number_scan.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 
+#include "support/input_limit.hpp"
+
 namespace brintom {
 namespace {
 
-// getc_unlocked reads the stream's buffer inline; the reader owns its stream alone.
-inline int next(std::FILE* file) { return getc_unlocked(file); }
+// Blocks of this size are read at once (fewer for a smaller rest of the file).
+constexpr long long kLargestBlock = 1LL << 20;
+constexpr long long kSmallestBlock = 4096;
 
 inline bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 inline bool is_digit(int c) { return c >= '0' && c <= '9'; }
@@ -23,183 +27,282 @@ constexpr float kExactPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
 constexpr int kLargestExactPower = 10;
 constexpr std::uint64_t kLargestExactMantissa = std::uint64_t{1} << 24;
 
-// The common plain decimal ("-12.5", "3e2") whose digits and power of ten are both exact in a
-// float: then one float multiplication or division rounds correctly, once. False for anything
-// else, which strtof converts.
-bool convert_plain(const std::string& token, float& value) {
-  const char* p = token.data();
-  const char* const end = p + token.size();
-  const bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
+// What the text of a plain decimal number says, gathered while it is read.
+struct Decimal {
   std::uint64_t mantissa = 0;
-  int digits = 0;  // significant digits taken into the mantissa
-  int scale = 0;   // the power of ten that the mantissa stands under
-  bool seen_point = false, seen_digit = false;
-  for (; p != end && (is_digit(*p) || (*p == '.' && !seen_point)); ++p) {
-    if (*p == '.') {
-      seen_point = true;
-      continue;
+  int digits = 0;       // significant digits, of which the first nine are in the mantissa
+  long long scale = 0;  // the power of ten that the mantissa stands under, before the exponent
+  long long exponent = 0;
+  int exponent_digits = 0;
+  bool negative_exponent = false;
+};
+
+// When the digits and the power of ten are both exact in a float, one float multiplication or
+// division rounds correctly, once. False for anything else, which strtof converts.
+bool convert_exactly(const Decimal& d, bool negative, float& value) {
+  if (d.digits > 9) return false;
+  const long long scale = d.scale + (d.negative_exponent ? -d.exponent : d.exponent);
+  float magnitude = 0.0f;
+  if (d.mantissa != 0) {
+    if (d.mantissa > kLargestExactMantissa || scale < -kLargestExactPower ||
+        scale > kLargestExactPower) {
+      return false;
     }
-    seen_digit = true;
-    if (mantissa == 0 && *p == '0') {
-      if (seen_point) --scale;  // a leading zero after the point
-      continue;
-    }
-    if (++digits > 9) return false;
-    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    if (seen_point) --scale;
+    const auto exact = static_cast<float>(d.mantissa);
+    magnitude = scale < 0 ? exact / kExactPowers[-scale] : exact * kExactPowers[scale];
   }
-  if (!seen_digit) return false;
-  if (p != end) {
-    // An exponent with its digits, or nothing: "1e" and "1e+" are strtof's to cut short.
-    if (*p != 'e') return false;
-    ++p;
-    const bool negative_exponent = *p == '-';
-    if (p != end && (*p == '-' || *p == '+')) ++p;
-    if (p == end) return false;
-    int exponent = 0;
-    for (; p != end; ++p) {
-      if (!is_digit(*p) || exponent > 1000) return false;
-      exponent = exponent * 10 + (*p - '0');
-    }
-    scale += negative_exponent ? -exponent : exponent;
-  }
-  if (mantissa == 0) {
-    value = negative ? -0.0f : 0.0f;
-    return true;
-  }
-  if (mantissa > kLargestExactMantissa || scale < -kLargestExactPower ||
-      scale > kLargestExactPower) {
-    return false;
-  }
-  const auto exact = static_cast<float>(mantissa);
-  const float magnitude = scale < 0 ? exact / kExactPowers[-scale] : exact * kExactPowers[scale];
   value = negative ? -magnitude : magnitude;
   return true;
 }
 
 }  // namespace
 
-int NumberScanner::skip_white_space() {
-  int c;
-  do {
-    c = next(file_);
-  } while (is_space(c));
-  return c;
+NumberScanner::NumberScanner(std::FILE* file) : file_(file), text_(64, '\0') {
+  // A stream that can be put back to a position is read in blocks of our own; any other (a pipe)
+  // through its own buffer, one character at a time.
+  const long start = std::ftell(file);
+  if (start >= 0 && std::fseek(file, start, SEEK_SET) == 0) {
+    const long long left = bytes_left(file);
+    const long long size =
+        left < 0 ? kLargestBlock : std::clamp(left + 2, kSmallestBlock, kLargestBlock);
+    block_.resize(static_cast<std::size_t>(size));
+    block_start_ = start;
+    cursor_ = end_ = block_.data() + 1;
+  }
 }
 
-void NumberScanner::push_back(int c) {
-  if (c != EOF) std::ungetc(c, file_);
+NumberScanner::~NumberScanner() { give_back(); }
+
+long NumberScanner::position() const {
+  if (block_.empty()) return std::ftell(file_);
+  return block_start_ + (cursor_ - (block_.data() + 1));
+}
+
+void NumberScanner::give_back() {
+  if (block_.empty()) return;
+  block_start_ = position();
+  std::fseek(file_, block_start_, SEEK_SET);
+  cursor_ = end_ = block_.data() + 1;
+  at_end_ = false;
+}
+
+int NumberScanner::refill() {
+  if (block_.empty()) return getc_unlocked(file_);
+  if (at_end_) return EOF;
+  // The byte just read stays in front of the new block, where push_back can return to it.
+  char* const first = block_.data() + 1;
+  if (end_ != first) block_[0] = end_[-1];
+  block_start_ += end_ - first;
+  const std::size_t got = std::fread(first, 1, block_.size() - 1, file_);
+  cursor_ = first;
+  end_ = first + got;
+  if (got == 0) {
+    at_end_ = true;
+    return EOF;
+  }
+  return static_cast<unsigned char>(*cursor_++);
+}
+
+void NumberScanner::grow() { text_.resize(text_.size() * 2); }
+
+// Most numbers in a file are plain ("-12.5", "3e2", "42") and lie whole in the block already
+// read, followed by white space. Those are read here with plain pointers, nothing taken until
+// the number is known. Anything else, or a number that reaches the block's end, is left to the
+// general scan, which gives the same result more slowly.
+bool NumberScanner::scan_plain_in_block(float& value) {
+  const char* p = cursor_;
+  const char* const end = end_;
+  while (p != end && is_space(*p)) ++p;
+  if (p == end) return false;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  Decimal decimal;
+  bool got_digit = false, got_point = false;
+  for (; p != end; ++p) {
+    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*p) - '0');
+    if (digit < 10) {
+      got_digit = true;
+      if (got_point) --decimal.scale;
+      if ((digit != 0 || decimal.mantissa != 0) && ++decimal.digits <= 9) {
+        decimal.mantissa = decimal.mantissa * 10 + digit;
+      }
+    } else if (*p == '.' && !got_point) {
+      got_point = true;
+    } else {
+      break;
+    }
+  }
+  if (p == end || !got_digit) return false;
+  if (*p == 'e' || *p == 'E') {
+    ++p;
+    if (p != end && (*p == '-' || *p == '+')) decimal.negative_exponent = *p++ == '-';
+    const char* const first = p;
+    for (; p != end && is_digit(*p); ++p) {
+      if (decimal.exponent < 1000000) decimal.exponent = decimal.exponent * 10 + (*p - '0');
+    }
+    if (p == first || p == end) return false;
+    decimal.exponent_digits = static_cast<int>(p - first);
+  }
+  if (!is_space(*p) || !convert_exactly(decimal, negative, value)) return false;
+  while (p != end && is_space(*p)) ++p;
+  cursor_ = const_cast<char*>(p);
+  if (p == end) push_back(skip_white_space());  // the white space may go on past the block
+  return true;
+}
+
+bool NumberScanner::scan_integer_in_block(long& value) {
+  const char* p = cursor_;
+  const char* const end = end_;
+  while (p != end && is_space(*p)) ++p;
+  if (p == end) return false;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  const char* const first = p;
+  long magnitude = 0;
+  for (; p != end && is_digit(*p) && p - first < 18; ++p) magnitude = magnitude * 10 + (*p - '0');
+  // Eighteen digits always fit a long; a longer number is the general scan's to saturate.
+  if (p == first || p == end || !is_space(*p)) return false;
+  value = negative ? -magnitude : magnitude;
+  while (p != end && is_space(*p)) ++p;
+  cursor_ = const_cast<char*>(p);
+  if (p == end) push_back(skip_white_space());
+  return true;
 }
 
 // The C scanner decides what text makes up a number by looking one character ahead, never
 // back: a text such as "1e+" or "0x." is taken whole and converted as far as strtof can, and a
 // character that breaks "nan" or "infinity" in the middle is taken with it.
 int NumberScanner::scan_float(float& value) {
+  if (scan_plain_in_block(value)) return 1;
   int c = skip_white_space();
   if (c == EOF) return EOF;
-  token_.clear();
-  bool signed_text = false;
+  length_ = 0;
+  bool negative = false;
+  std::size_t sign = 0;
   if (c == '-' || c == '+') {
-    signed_text = true;
-    token_ += static_cast<char>(c);
-    c = next(file_);
+    negative = c == '-';
+    sign = 1;
+    append(c);
+    c = next();
     if (c == EOF) return 0;
   }
 
+  int after = EOF;  // the character after the text: read, but not taken
+  Decimal decimal;
+  bool plain = false;  // a decimal number with digits and a complete exponent, if any
   if (lower(c) == 'n' || lower(c) == 'i') {
-    const char* rest = lower(c) == 'n' ? "nan" : "inf";
-    token_ += static_cast<char>(c);
-    for (const char* want = rest + 1; *want != '\0'; ++want) {
-      c = next(file_);
+    const char* spelling = lower(c) == 'n' ? "nan" : "inf";
+    for (const char* want = spelling; *want != '\0'; ++want) {
+      if (want != spelling) c = next();
       if (c == EOF || lower(c) != *want) return 0;
-      token_ += static_cast<char>(c);
+      append(c);
     }
-    if (*rest == 'i') {
-      c = next(file_);
-      if (lower(c) == 'i') {  // then it must be "infinity" in full
-        token_ += static_cast<char>(c);
-        for (const char* want = "nity"; *want != '\0'; ++want) {
-          c = next(file_);
-          if (c == EOF || lower(c) != *want) return 0;
-          token_ += static_cast<char>(c);
-        }
-      } else {
-        push_back(c);
+    after = next();
+    if (*spelling == 'i' && lower(after) == 'i') {  // then it must be "infinity" in full
+      append(after);
+      for (const char* want = "nity"; *want != '\0'; ++want) {
+        c = next();
+        if (c == EOF || lower(c) != *want) return 0;
+        append(c);
       }
+      after = next();
     }
   } else {
     bool hex = false, got_digit = false, got_point = false, got_exponent = false;
     char exponent_char = 'e';
     if (c == '0') {
-      token_ += '0';
-      c = next(file_);
+      append('0');
+      c = next();
       if (lower(c) == 'x') {
-        token_ += static_cast<char>(c);
+        append(c);
         hex = true;
         exponent_char = 'p';
-        c = next(file_);
+        c = next();
       } else {
         got_digit = true;
       }
     }
     while (true) {
-      if (is_digit(c) || (hex && !got_exponent && is_hex_digit(c))) {
+      if (is_digit(c)) {
         got_digit = true;
-      } else if (got_exponent && token_.back() == exponent_char && (c == '-' || c == '+')) {
-        // the exponent's sign
+        if (got_exponent) {
+          ++decimal.exponent_digits;
+          if (decimal.exponent < 1000000) decimal.exponent = decimal.exponent * 10 + (c - '0');
+        } else {
+          if (got_point) --decimal.scale;
+          if ((c != '0' || decimal.mantissa != 0) && ++decimal.digits <= 9) {
+            decimal.mantissa = decimal.mantissa * 10 + static_cast<unsigned>(c - '0');
+          }
+        }
+      } else if (hex && !got_exponent && is_hex_digit(c)) {
+        got_digit = true;
+      } else if (got_exponent && text_[length_ - 1] == exponent_char && (c == '-' || c == '+')) {
+        decimal.negative_exponent = c == '-';
       } else if (got_digit && !got_exponent && lower(c) == exponent_char) {
         c = exponent_char;
         got_exponent = got_point = true;
       } else if (!got_point && c == '.') {
         got_point = true;
       } else {
-        push_back(c);
+        after = c;
         break;
       }
-      token_ += static_cast<char>(c);
-      c = next(file_);
+      append(c);
+      c = next();
       if (c == EOF) break;
     }
     // A sign alone, or "0x" without a digit, is no number.
-    const std::size_t sign = signed_text ? 1 : 0;
-    if (token_.size() == sign || (hex && token_.size() == 2 + sign)) return 0;
+    if (length_ == sign || (hex && length_ == 2 + sign)) {
+      push_back(after);
+      return 0;
+    }
+    plain = !hex && got_digit && (!got_exponent || decimal.exponent_digits > 0);
   }
 
-  if (!convert_plain(token_, value)) {
+  if (!plain || !convert_exactly(decimal, negative, value)) {
+    text_[length_] = '\0';
     char* end = nullptr;
-    const float converted = std::strtof(token_.c_str(), &end);
-    if (end == token_.c_str()) return 0;  // such as "." or "-.": taken, but no number
+    const float converted = std::strtof(text_.data(), &end);
+    if (end == text_.data()) {  // such as "." or "-.": taken, but no number
+      push_back(after);
+      return 0;
+    }
     value = converted;
   }
-  push_back(skip_white_space());
+  // The white space after the number, from the character already read.
+  for (c = after; is_space(c);) c = next();
+  push_back(c);
   return 1;
 }
 
 int NumberScanner::scan_long(long& value) {
+  if (scan_integer_in_block(value)) return 1;
   int c = skip_white_space();
   if (c == EOF) return EOF;
   bool negative = false, got_digit = false;
   if (c == '-' || c == '+') {
     negative = c == '-';
-    c = next(file_);
+    c = next();
   }
   // The magnitude, held one past the largest long so that the sign can still be applied.
   constexpr std::uint64_t kLimit = std::uint64_t{1} << 63;
   std::uint64_t magnitude = 0;
-  for (; is_digit(c); c = next(file_)) {
+  for (; is_digit(c); c = next()) {
     got_digit = true;
     const auto digit = static_cast<unsigned>(c - '0');
     magnitude = magnitude > (kLimit - digit) / 10 ? kLimit : magnitude * 10 + digit;
   }
-  push_back(c);
-  if (!got_digit) return 0;  // nothing, or a sign alone
+  if (!got_digit) {  // nothing, or a sign alone
+    push_back(c);
+    return 0;
+  }
   if (negative) {
     value = magnitude >= kLimit ? LONG_MIN : -static_cast<long>(magnitude);
   } else {
     value = magnitude >= kLimit ? LONG_MAX : static_cast<long>(magnitude);
   }
-  push_back(skip_white_space());
+  while (is_space(c)) c = next();  // the white space after the number
+  push_back(c);
   return 1;
 }
 

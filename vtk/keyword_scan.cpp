@@ -89,7 +89,7 @@ bool AsciiValues::took(int result) {
   }
   // A failure may take a character or two (a lone sign), so the next try can succeed. Two
   // failures in one place mean every later try fails the same way.
-  const long position = std::ftell(file_);
+  const long position = scanner_.position();
   if (position == failed_at_) stuck_ = true;
   failed_at_ = position;
   return false;

@@ -88,17 +88,18 @@ void read_data_type(VolumeScan& scan, const char* rest);
 // of the file, or two failures in one place) every later read is missing too.
 class AsciiValues {
  public:
-  explicit AsciiValues(std::FILE* file) : file_(file), scanner_(file) {}
+  explicit AsciiValues(std::FILE* file) : scanner_(file) {}
 
   bool next_float(float& value);  // "%g "
   // "%d ", read wide: what the C scanner gives for "%d" is this value cut to int.
   bool next_integer(long& value);
   long long missing() const { return missing_; }
+  // Puts the stream where the values read so far end, for other reads of it.
+  void give_back() { scanner_.give_back(); }
 
  private:
   bool took(int result);
 
-  std::FILE* file_;
   NumberScanner scanner_;
   long failed_at_ = -1;  // where the last failed conversion left the stream
   bool stuck_ = false;

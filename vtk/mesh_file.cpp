@@ -106,6 +106,7 @@ void read_polygons(MeshScan& scan, const char* rest) {
   }
 
   // The vertex rows, their handles and the weights that will follow.
+  values.give_back();  // so that the rest of the file is measured from the right place
   const long long bytes =
       4LL * vertices * (polygons + 1LL) + 8LL * (vertices + 1LL) + 4LL * polygons;
   if (!within_reach(bytes, bytes_left(scan.file))) refuse(scan, kTooLargeForFile);
