@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ class NumberScanner {
   // fscanf(file, "%ld ", &value): an optional sign and decimal digits; beyond the range of long
   // the value saturates, as strtol does.
   int scan_long(long& value);
+  // Reads values while they are plain decimals ("-12.5", "3e2") that scan_float would give
+  // with 1, stopping before the first that it cannot read this fast; gives how many it read.
+  // scan_float then reads the next value, whatever it is.
+  std::size_t scan_plain_floats(float* values, std::size_t count);
 
   // Where fscanf would have left the stream so far.
   long position() const;

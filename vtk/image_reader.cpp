@@ -163,7 +163,7 @@ long long pass_over_ascii(Scan& scan, long long count) {
 // One "%g " conversion a value; a value that cannot be converted stays 0.0.
 long long read_ascii_block(Scan& scan, float* voxels, std::size_t count, Storage) {
   AsciiValues values(scan.volume.file);
-  for (std::size_t i = 0; i < count; ++i) values.next_float(voxels[i]);
+  values.next_floats(voxels, count);
   return values.missing();
 }
 

@@ -77,6 +77,19 @@ void read_data_type(VolumeScan& scan, const char* rest) {
 
 bool AsciiValues::next_float(float& value) { return took(stuck_ ? 0 : scanner_.scan_float(value)); }
 
+void AsciiValues::next_floats(float* values, std::size_t count) {
+  while (count > 0) {
+    if (!stuck_) {
+      const std::size_t plain = scanner_.scan_plain_floats(values, count);
+      values += plain;
+      count -= plain;
+      if (count == 0) break;
+    }
+    next_float(*values++);
+    --count;
+  }
+}
+
 bool AsciiValues::next_integer(long& value) { return took(stuck_ ? 0 : scanner_.scan_long(value)); }
 
 bool AsciiValues::took(int result) {

@@ -91,6 +91,8 @@ class AsciiValues {
   explicit AsciiValues(std::FILE* file) : scanner_(file) {}
 
   bool next_float(float& value);  // "%g "
+  // count values, as count next_float calls would read them, in one go.
+  void next_floats(float* values, std::size_t count);
   // "%d ", read wide: what the C scanner gives for "%d" is this value cut to int.
   bool next_integer(long& value);
   long long missing() const { return missing_; }
