@@ -1,6 +1,6 @@
-// library_io: one library reader or writer per run, for bench/run. Each reader touches every
-// value it loaded, as a caller would; each writer starts from a native file, so its row is the
-// native reader's row plus the writer.
+// library_io: one library reader or writer per run, for bench/run. Each reader keeps one value
+// it loaded, as the floors do; each writer starts from a native file, so its row is the native
+// reader's row plus the writer.
 //
 //   library_io make-mask <out.mask> <columns> <rows> <slices>   a labelled mask (untimed setup)
 //   library_io make-mesh <out.mesh> <points>                    a triangle mesh (untimed setup)
@@ -33,11 +33,7 @@ using namespace brintom;
 
 volatile double sink;
 
-void touch(const float* values, std::size_t count) {
-  double sum = 0;
-  for (std::size_t i = 0; i < count; ++i) sum += values[i];
-  sink = sum;
-}
+void touch(const float* values, std::size_t count) { sink = count > 0 ? values[count / 2] : 0; }
 
 void touch(Image* image) {
   int frames = 0, slices = 0, rows = 0, columns = 0;
@@ -48,22 +44,15 @@ void touch(Image* image) {
 void touch(Mask m) {
   int slices = 0, rows = 0, columns = 0;
   mask_size(m, &slices, &rows, &columns);
-  long long sum = 0;
-  const short* v = m[0][0];
-  for (long long i = 0; i < 1LL * slices * rows * columns; ++i) sum += v[i];
-  sink = static_cast<double>(sum);
+  sink = m[slices / 2][rows / 2][columns / 2];
 }
 
 void touch(Mesh* mesh) {
   int axes = 0, points = 0, vertices = 0, polygons = 0;
   matrix_size(mesh->points, &axes, &points);
   imatrix_size(mesh->polygons, &vertices, &polygons);
-  double sum = 0;
-  for (int k = 1; k <= axes; ++k) touch(mesh->points[k] + 1, static_cast<std::size_t>(points));
-  for (int k = 1; k <= vertices; ++k) {
-    for (int j = 1; j <= polygons; ++j) sum += mesh->polygons[k][j];
-  }
-  sink = sink + sum;
+  if (axes > 0 && points > 0) sink = mesh->points[axes][points];
+  if (vertices > 0 && polygons > 0) sink = sink + mesh->polygons[vertices][polygons];
 }
 
 int number(const char* text) {
