@@ -1,9 +1,5 @@
 #include "vtk/image_writer.hpp"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "support/byte_order.hpp"
 #include "support/fatal.hpp"
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
@@ -52,25 +49,6 @@ T* payload_buffer(std::size_t count) {
   T* buffer = new (std::nothrow) T[count];
   if (buffer == nullptr) error_message("allocation error in vtk writer");
   return buffer;
-}
-
-// Writes each float's bytes reversed into out: one pass over the voxels, four at a time where
-// the host has SSE2 (every x86-64 does); the compiler does not vectorise bswap by itself.
-void swap_words(std::uint32_t* out, const float* in, std::size_t count) {
-  std::size_t i = 0;
-#ifdef __SSE2__
-  for (; i + 4 <= count; i += 4) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);   // swap the 16-bit halves
-    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // then the bytes in each
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
-  }
-#endif
-  for (; i < count; ++i) {
-    std::uint32_t word;
-    std::memcpy(&word, in + i, sizeof word);
-    out[i] = __builtin_bswap32(word);
-  }
 }
 
 void open_or_fail(const OutputFile& out, const char* path) {
@@ -133,7 +111,7 @@ void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
     // through one bounded buffer rather than copying the image, reading each voxel once.
     for (std::size_t done = 0; done < volume.voxels;) {
       const std::size_t count = std::min(kWords, volume.voxels - done);
-      swap_words(buffer.get(), volume.first + done, count);
+      reverse_bytes_32(buffer.get(), volume.first + done, count);
       out.write(buffer.get(), count * sizeof(std::uint32_t));
       done += count;
     }
