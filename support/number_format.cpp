@@ -10,6 +10,12 @@ namespace {
 
 constexpr std::size_t kFieldWidth = 8;
 
+// "00" to "99", for two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Right-aligns text in the field, as a printf width does: blanks before, never truncated.
 char* right_aligned(char* out, const char* text, std::size_t length) {
   if (length < kFieldWidth) {
@@ -47,10 +53,36 @@ char* format_fixed2_field(char* out, float value) {
   }
   // Adding 2^52 leaves no fraction bits, so the addition itself rounds to even.
   const double rounded = hundredths < kIntegral ? (hundredths + kIntegral) - kIntegral : hundredths;
-  std::uint64_t whole = static_cast<std::uint64_t>(rounded);
-  const unsigned cents = static_cast<unsigned>(whole % 100);
-  whole /= 100;
+  const auto count = static_cast<std::uint64_t>(rounded);
+  const bool negative = std::signbit(wide);  // -0.0 and values that round to zero show it too
 
+  // Most values fill the field exactly or less: "-9999.99", "99999.99" at most. Their digits go
+  // straight into the field, right to left, two at a time.
+  if (count < (negative ? 1000000u : 10000000u)) {
+    std::memcpy(out, "        ", kFieldWidth);
+    char* p = out + kFieldWidth;
+    auto rest = static_cast<std::uint32_t>(count);
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (rest % 100), 2);
+    *--p = '.';
+    rest /= 100;
+    while (rest >= 100) {
+      p -= 2;
+      std::memcpy(p, kDigitPairs + 2 * (rest % 100), 2);
+      rest /= 100;
+    }
+    if (rest >= 10) {
+      p -= 2;
+      std::memcpy(p, kDigitPairs + 2 * rest, 2);
+    } else {
+      *--p = static_cast<char>('0' + rest);
+    }
+    if (negative) *--p = '-';
+    return out + kFieldWidth;
+  }
+
+  std::uint64_t whole = count / 100;
+  const auto cents = static_cast<unsigned>(count % 100);
   char text[32];
   char* const end = text + sizeof text;
   char* p = end;
@@ -61,7 +93,7 @@ char* format_fixed2_field(char* out, float value) {
     *--p = static_cast<char>('0' + whole % 10);
     whole /= 10;
   } while (whole != 0);
-  if (std::signbit(wide)) *--p = '-';  // -0.0 and values that round to zero keep their sign
+  if (negative) *--p = '-';
   return right_aligned(out, p, static_cast<std::size_t>(end - p));
 }
 
