@@ -52,12 +52,6 @@ void OutputFile::remove_if_regular(const char* path) {
   std::free(target);
 }
 
-namespace {
-
-constexpr std::size_t kTextBufferBytes = std::size_t{1} << 16;
-
-}  // namespace
-
 TextWriter::TextWriter(OutputFile& out)
     : out_(out), buffer_(std::make_unique<char[]>(kTextBufferBytes)) {}
 

@@ -47,12 +47,25 @@ class TextWriter {
   TextWriter& operator=(const TextWriter&) = delete;
 
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Room for at least kRoom bytes at the end of the gathered text; the caller writes there and
+  // hands the end of what it wrote to took(). Numbers go in this way, without a printf call.
+  static constexpr std::size_t kRoom = 80;
+  char* room() {
+    if (kTextBufferBytes - used_ < kRoom) flush();
+    return buffer_.get() + used_;
+  }
+  void took(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+  void put(char c) {
+    *room() = c;
+    ++used_;
+  }
   // Writes what is gathered and finishes the file.
   void finish();
 
  private:
   void flush();
 
+  static constexpr std::size_t kTextBufferBytes = std::size_t{1} << 16;
   OutputFile& out_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;

@@ -38,6 +38,22 @@
 
 namespace brintom::testing {
 
+// Tests named Sweep* compare many generated inputs against the C library. Day to day they take a
+// sample; with BRINTOM_LONG_TESTS=1 (the ctest entry labelled slow) the full count.
+inline bool long_mode() {
+  const char* value = std::getenv("BRINTOM_LONG_TESTS");
+  return value != nullptr && *value != '\0' && std::string(value) != "0";
+}
+
+// The sweeps' random seed: fixed, so a failure repeats, unless BRINTOM_SEED names another.
+inline unsigned sweep_seed() {
+  const char* value = std::getenv("BRINTOM_SEED");
+  const unsigned seed =
+      value != nullptr ? static_cast<unsigned>(std::strtoul(value, nullptr, 10)) : 20261206u;
+  ::testing::Test::RecordProperty("seed", static_cast<int>(seed));
+  return seed;
+}
+
 // The temporary files of the running test with the process that named them, removed when the
 // test ends; a death test's child removes its own when it exits.
 inline std::vector<std::pair<pid_t, std::string>>& temp_files() {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/byte_order.hpp"
 #include "support/fatal.hpp"
 #include "support/strings.hpp"
 #include "vtk/keyword_scan.hpp"
@@ -120,17 +121,20 @@ long long pass_over_binary(Scan& scan, long long count) {
 
 long long read_binary_block(Scan& scan, float* voxels, std::size_t count, Storage storage) {
   if (storage == Storage::float32) {
-    const std::size_t got = std::fread(voxels, sizeof(float), count, scan.volume.file);
-    std::fill(voxels + got, voxels + count, 0.0f);  // a partial last value leaves no stray bytes
-    if (scan.swap != 0) {
+    // Straight into the voxels, a few MiB at a time, each piece swapped in place while it is
+    // still in the cache.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;  // values
+    std::size_t got = 0;
+    while (got < count) {
+      const std::size_t want = std::min(kPiece, count - got);
+      const std::size_t piece = std::fread(voxels + got, sizeof(float), want, scan.volume.file);
       // Legacy binary files are big-endian; the build host is little-endian.
-      for (std::size_t i = 0; i < got; ++i) {
-        std::uint32_t word;
-        std::memcpy(&word, voxels + i, sizeof word);
-        word = __builtin_bswap32(word);
-        std::memcpy(voxels + i, &word, sizeof word);
-      }
+      if (scan.swap != 0)
+        reverse_bytes_32(reinterpret_cast<std::uint32_t*>(voxels + got), voxels + got, piece);
+      got += piece;
+      if (piece < want) break;  // the end of the file
     }
+    std::fill(voxels + got, voxels + count, 0.0f);  // a partial last value leaves no stray bytes
     return static_cast<long long>(count - got);
   }
 
@@ -163,7 +167,7 @@ long long pass_over_ascii(Scan& scan, long long count) {
 // One "%g " conversion a value; a value that cannot be converted stays 0.0.
 long long read_ascii_block(Scan& scan, float* voxels, std::size_t count, Storage) {
   AsciiValues values(scan.volume.file);
-  for (std::size_t i = 0; i < count; ++i) values.next_float(voxels[i]);
+  values.next_floats(voxels, count);
   return values.missing();
 }
 

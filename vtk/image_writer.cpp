@@ -1,9 +1,5 @@
 #include "vtk/image_writer.hpp"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -11,7 +7,9 @@
 #include <memory>
 #include <new>
 
+#include "support/byte_order.hpp"
 #include "support/fatal.hpp"
+#include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "vtk/header.hpp"
@@ -53,25 +51,6 @@ T* payload_buffer(std::size_t count) {
   return buffer;
 }
 
-// Writes each float's bytes reversed into out: one pass over the voxels, four at a time where
-// the host has SSE2 (every x86-64 does); the compiler does not vectorise bswap by itself.
-void swap_words(std::uint32_t* out, const float* in, std::size_t count) {
-  std::size_t i = 0;
-#ifdef __SSE2__
-  for (; i + 4 <= count; i += 4) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);   // swap the 16-bit halves
-    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // then the bytes in each
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
-  }
-#endif
-  for (; i < count; ++i) {
-    std::uint32_t word;
-    std::memcpy(&word, in + i, sizeof word);
-    out[i] = __builtin_bswap32(word);
-  }
-}
-
 void open_or_fail(const OutputFile& out, const char* path) {
   if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kImageOutputTail));
 }
@@ -83,19 +62,28 @@ void write_ascii(const char* path, Image* image, const Flavour& flavour) {
   open_or_fail(out, path);
   write_image_header(out, flavour, volume.columns, volume.rows, volume.slices);
 
-  // "%8.2f " of the widest float is 48 bytes; flush while a whole value still fits.
-  constexpr std::size_t kRoom = 64;
-  std::size_t used = 0;
-  for (std::size_t i = 0; i < volume.voxels; ++i) {
-    used += static_cast<std::size_t>(
-        std::snprintf(buffer.get() + used, kRoom, "%8.2f ", static_cast<double>(volume.first[i])));
-    if ((i + 1) % 8 == 0) buffer[used++] = '\n';
-    if (kBufferBytes - used < kRoom) {
-      out.write(buffer.get(), used);
-      used = 0;
+  // Eight values a line, "%8.2f " each; flush while a whole line still fits.
+  constexpr std::size_t kLineRoom = 8 * (kFormattedRoom + 1) + 1;
+  char* const start = buffer.get();
+  char* end = start;
+  const float* value = volume.first;
+  std::size_t left = volume.voxels;
+  for (; left >= 8; left -= 8) {
+    for (int k = 0; k < 8; ++k) {
+      end = format_fixed2_field(end, *value++);
+      *end++ = ' ';
+    }
+    *end++ = '\n';
+    if (static_cast<std::size_t>(start + kBufferBytes - end) < kLineRoom) {
+      out.write(start, static_cast<std::size_t>(end - start));
+      end = start;
     }
   }
-  out.write(buffer.get(), used);
+  for (; left > 0; --left) {  // the last, short line has no line feed
+    end = format_fixed2_field(end, *value++);
+    *end++ = ' ';
+  }
+  out.write(start, static_cast<std::size_t>(end - start));
   out.finish();
 }
 
@@ -123,7 +111,7 @@ void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
     // through one bounded buffer rather than copying the image, reading each voxel once.
     for (std::size_t done = 0; done < volume.voxels;) {
       const std::size_t count = std::min(kWords, volume.voxels - done);
-      swap_words(buffer.get(), volume.first + done, count);
+      reverse_bytes_32(buffer.get(), volume.first + done, count);
       out.write(buffer.get(), count * sizeof(std::uint32_t));
       done += count;
     }

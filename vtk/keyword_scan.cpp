@@ -75,13 +75,22 @@ void read_data_type(VolumeScan& scan, const char* rest) {
   if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
 }
 
-bool AsciiValues::next_float(float& value) {
-  return took(stuck_ ? 0 : std::fscanf(file_, "%g ", &value));
+bool AsciiValues::next_float(float& value) { return took(stuck_ ? 0 : scanner_.scan_float(value)); }
+
+void AsciiValues::next_floats(float* values, std::size_t count) {
+  while (count > 0) {
+    if (!stuck_) {
+      const std::size_t plain = scanner_.scan_plain_floats(values, count);
+      values += plain;
+      count -= plain;
+      if (count == 0) break;
+    }
+    next_float(*values++);
+    --count;
+  }
 }
 
-bool AsciiValues::next_integer(long& value) {
-  return took(stuck_ ? 0 : std::fscanf(file_, "%ld ", &value));
-}
+bool AsciiValues::next_integer(long& value) { return took(stuck_ ? 0 : scanner_.scan_long(value)); }
 
 bool AsciiValues::took(int result) {
   if (result == 1) return true;
@@ -93,7 +102,7 @@ bool AsciiValues::took(int result) {
   }
   // A failure may take a character or two (a lone sign), so the next try can succeed. Two
   // failures in one place mean every later try fails the same way.
-  const long position = std::ftell(file_);
+  const long position = scanner_.position();
   if (position == failed_at_) stuck_ = true;
   failed_at_ = position;
   return false;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "support/fatal.hpp"
+#include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "vtk/header.hpp"
@@ -31,6 +32,8 @@ constexpr char kReadAsZero[]     = "0";
 constexpr std::size_t kVoxelsPerLine = 8;
 // The binary payload goes out through one bounded buffer of this many voxels.
 constexpr std::size_t kSwapVoxels = std::size_t{1} << 16;
+// A number, its blank and a line feed fit the text writer's room.
+static_assert(TextWriter::kRoom >= kFormattedRoom + 2, "room for one value");
 
 // A Mask's prefix holds each dimension in 16 bits, and there is always a first voxel.
 constexpr VolumeLimits kMaskLimits{1, kLargestMaskDimension};
@@ -126,9 +129,11 @@ void save_mask_vtk(const char* path, Mask m) {
   for (const auto& array : arrays) {
     text.print("%s %d %s\n", array.keyword, array.count, kFloat);
     for (int i = 0; i < array.count; ++i) {
-      text.print("%g ", static_cast<double>(static_cast<float>(i) + 1.0f));
+      char* end = format_general(text.room(), static_cast<double>(static_cast<float>(i) + 1.0f));
+      *end++ = ' ';
+      text.took(end);
     }
-    text.print("\n");
+    text.put('\n');
   }
 
   const std::size_t voxels = shape.voxels();
@@ -136,8 +141,10 @@ void save_mask_vtk(const char* path, Mask m) {
              kLookupTable, kDefaultTable);
   const short* voxel = m[0][0];
   for (std::size_t i = 0; i < voxels; ++i) {
-    text.print("%d ", static_cast<int>(voxel[i]));
-    if ((i + 1) % kVoxelsPerLine == 0) text.print("\n");
+    char* end = format_integer(text.room(), voxel[i]);  // "%d "
+    *end++ = ' ';
+    if ((i + 1) % kVoxelsPerLine == 0) *end++ = '\n';
+    text.took(end);
   }
   text.finish();
 }

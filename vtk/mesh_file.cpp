@@ -7,6 +7,7 @@
 #include "support/containers.hpp"
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
+#include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "support/text.hpp"
@@ -38,6 +39,20 @@ constexpr char kReadAsZero[]       = "0";
 constexpr double kMeshSpacing = 1.0;
 constexpr double kMeshOrigin = 0.0;
 constexpr int kAxes = 3;
+// A number and its blank fit the text writer's room.
+static_assert(TextWriter::kRoom >= kFormattedRoom + 1, "room for one value");
+
+// One number and its blank, as "%g " or "%d " print them.
+void put_general(TextWriter& text, double value) {
+  char* end = format_general(text.room(), value);
+  *end++ = ' ';
+  text.took(end);
+}
+void put_integer(TextWriter& text, long long value) {
+  char* end = format_integer(text.room(), value);
+  *end++ = ' ';
+  text.took(end);
+}
 
 // The state of one load_mesh_vtk call. A section that comes again replaces the earlier one.
 struct MeshScan {
@@ -101,6 +116,7 @@ void read_polygons(MeshScan& scan, const char* rest) {
   }
 
   // The vertex rows, their handles and the weights that will follow.
+  values.give_back();  // so that the rest of the file is measured from the right place
   const long long bytes =
       4LL * vertices * (polygons + 1LL) + 8LL * (vertices + 1LL) + 4LL * polygons;
   if (!within_reach(bytes, bytes_left(scan.file))) refuse(scan, kTooLargeForFile);
@@ -146,16 +162,17 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
   text.print("%s %d %s\n", kPoints, points, kFloat);
   for (int i = 1; i <= points; ++i) {
     for (int k = 1; k <= kAxes; ++k) {
-      text.print("%g ",
-                 kMeshOrigin + (static_cast<double>(mesh->points[k][i]) - 1.0) * kMeshSpacing);
+      put_general(text,
+                  kMeshOrigin + (static_cast<double>(mesh->points[k][i]) - 1.0) * kMeshSpacing);
     }
-    text.print("\n");
+    text.put('\n');
   }
   text.print("%s %d %lld\n", kPolygons, polygons, (vertices + 1LL) * polygons);
   for (int j = 1; j <= polygons; ++j) {
-    text.print("%d ", vertices);
-    for (int k = 1; k <= vertices; ++k) text.print("%lld ", mesh->polygons[k][j] - 1LL);
-    text.print("\n");
+    put_integer(text, vertices);
+    // Wide, so that the smallest int does not wrap when 1 is taken off.
+    for (int k = 1; k <= vertices; ++k) put_integer(text, mesh->polygons[k][j] - 1LL);
+    text.put('\n');
   }
   text.finish();
 }

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "support/strings.hpp"
@@ -174,6 +176,38 @@ TEST_F(ImageWriterTest, AsciiValuesMatchPrintfIncludingWideAndSpecial) {
   const std::string text = read_file(path_);
   EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
   EXPECT_NE(expected.find("100000.00 "), std::string::npos);  // the field width is a minimum
+  free_image(image);
+}
+
+// Several buffers' worth of values of every kind, each line and the short last one as printf
+// writes them.
+TEST_F(ImageWriterTest, AsciiPayloadIsPrintfTextAcrossBufferFlushes) {
+  Label = copy("t");
+  const int columns = 1001, rows = 307;  // 307307 values, about 2.8 MB of text; not a multiple of 8
+  Image* image = new_image(1, 1, rows, columns);
+  float* voxel = image->frames[0][0][0];
+  std::mt19937 random(testing::sweep_seed());
+  std::uniform_real_distribution<float> moderate(-20000.0f, 20000.0f);
+  for (int i = 0; i < columns * rows; ++i) {
+    if (i % 3 == 0) {
+      const std::uint32_t bits = random();  // any float: NaNs, infinities, huge and tiny ones
+      std::memcpy(voxel + i, &bits, sizeof bits);
+    } else {
+      voxel[i] = moderate(random);
+    }
+  }
+  save_image_vtk_ascii(path_.c_str(), image);
+  std::string expected;
+  for (int i = 0; i < columns * rows; ++i) {
+    char field[64];
+    std::snprintf(field, sizeof field, "%8.2f ", static_cast<double>(voxel[i]));
+    expected += field;
+    if ((i + 1) % 8 == 0) expected += '\n';
+  }
+  const std::string text = read_file(path_);
+  const std::string header_end = "LOOKUP_TABLE default\n";
+  ASSERT_NE(text.find(header_end), std::string::npos);
+  EXPECT_TRUE(text.substr(text.find(header_end) + header_end.size()) == expected);
   free_image(image);
 }
 

@@ -92,6 +92,26 @@ TEST_F(MaskFileTest, AsciiVoxelsEightToALine) {
   free_mask(m);
 }
 
+// Far more text than the writer's buffer holds: every voxel value, each as printf writes it.
+TEST_F(MaskFileTest, AsciiVoxelsArePrintfTextAcrossBufferFlushes) {
+  const int columns = 65536 / 4 + 3, rows = 4;  // every short value once, and a short last line
+  std::vector<short> voxels(static_cast<std::size_t>(columns) * rows);
+  for (std::size_t i = 0; i < voxels.size(); ++i) voxels[i] = static_cast<short>(i * 40503u);
+  Mask m = mask_of(1, rows, columns, voxels);
+  save_mask_vtk(path_.c_str(), m);
+  std::string expected = "POINT_DATA " + std::to_string(voxels.size()) + "\n" + kScalars;
+  for (std::size_t i = 0; i < voxels.size(); ++i) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%d ", voxels[i]);
+    expected += number;
+    if ((i + 1) % 8 == 0) expected += '\n';
+  }
+  const std::string text = read_file(path_);
+  ASSERT_NE(text.find("POINT_DATA"), std::string::npos);
+  EXPECT_TRUE(text.substr(text.find("POINT_DATA")) == expected);
+  free_mask(m);
+}
+
 TEST_F(MaskFileTest, AsciiCoordinatesStayWholeNumbersUpToTheLargestMask) {
   Mask m = new_mask(1, 1, 32767);
   save_mask_vtk(path_.c_str(), m);

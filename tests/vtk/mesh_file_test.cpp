@@ -4,7 +4,9 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -112,6 +114,51 @@ TEST_F(MeshFileTest, PolygonCountsAndCoordinateText) {
     EXPECT_EQ(read_file(path_), kHead + c.text);
     free_mesh(mesh);
   }
+}
+
+// Coordinates of every kind and far more text than the writer's buffer holds, as printf writes
+// them: "%g " of (value - 1) in double, "%d " of the vertex count and the 0-based indices.
+TEST_F(MeshFileTest, TextIsPrintfAcrossBufferFlushes) {
+  std::mt19937 random(testing::sweep_seed());
+  std::uniform_real_distribution<float> moderate(-1000.0f, 1000.0f);
+  std::vector<Point> points(20000);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    for (float& value : points[i]) {
+      const std::uint32_t bits = random();
+      if (i % 2 == 0) {
+        std::memcpy(&value, &bits, sizeof value);  // any float: NaNs, infinities, subnormals
+      } else {
+        value = moderate(random);
+      }
+    }
+  }
+  std::vector<Polygon> polygons(5000);
+  for (Polygon& polygon : polygons) {
+    for (int k = 0; k < 4; ++k) polygon.push_back(static_cast<int>(random()));
+  }
+  polygons[0] = {std::numeric_limits<int>::min(), 0, -5, std::numeric_limits<int>::max()};
+  Mesh* mesh = mesh_of(points, polygons);
+  save_mesh_vtk(path_.c_str(), mesh, "t");
+  std::string expected = kHead + "POINTS 20000 float\n";
+  char number[64];
+  for (const Point& point : points) {
+    for (float value : point) {
+      std::snprintf(number, sizeof number, "%g ", static_cast<double>(value) - 1.0);
+      expected += number;
+    }
+    expected += '\n';
+  }
+  expected += "POLYGONS 5000 25000\n";
+  for (const Polygon& polygon : polygons) {
+    expected += "4 ";
+    for (int index : polygon) {
+      std::snprintf(number, sizeof number, "%lld ", index - 1LL);
+      expected += number;
+    }
+    expected += '\n';
+  }
+  EXPECT_TRUE(read_file(path_) == expected);
+  free_mesh(mesh);
 }
 
 TEST_F(MeshFileTest, RoundTrip) {
