@@ -160,7 +160,7 @@ long long read_binary_block(Scan& scan, float* voxels, std::size_t count, Storag
 
 long long pass_over_ascii(Scan& scan, long long count) {
   AsciiValues values(scan.volume.file);
-  for (float dropped; count > 0; --count) values.next_float(dropped);
+  values.skip(count);
   return values.missing();
 }
 

@@ -79,15 +79,22 @@ bool AsciiValues::next_float(float& value) { return took(stuck_ ? 0 : scanner_.s
 
 void AsciiValues::next_floats(float* values, std::size_t count) {
   while (count > 0) {
-    if (!stuck_) {
-      const std::size_t plain = scanner_.scan_plain_floats(values, count);
-      values += plain;
-      count -= plain;
-      if (count == 0) break;
+    if (stuck_) {  // every later read is missing, and the values stay as they are
+      missing_ += static_cast<long long>(count);
+      return;
     }
+    const std::size_t plain = scanner_.scan_plain_floats(values, count);
+    values += plain;
+    count -= plain;
+    if (count == 0) break;
     next_float(*values++);
     --count;
   }
+}
+
+void AsciiValues::skip(long long count) {
+  for (float dropped; count > 0 && !stuck_; --count) next_float(dropped);
+  missing_ += count;
 }
 
 bool AsciiValues::next_integer(long& value) { return took(stuck_ ? 0 : scanner_.scan_long(value)); }

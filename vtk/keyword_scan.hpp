@@ -93,6 +93,9 @@ class AsciiValues {
   bool next_float(float& value);  // "%g "
   // count values, as count next_float calls would read them, in one go.
   void next_floats(float* values, std::size_t count);
+  // Reads and drops count values, as count next_float calls would; once stuck, the rest are
+  // counted missing at once, so a huge count in a small file costs nothing.
+  void skip(long long count);
   // "%d ", read wide: what the C scanner gives for "%d" is this value cut to int.
   bool next_integer(long& value);
   long long missing() const { return missing_; }

@@ -63,10 +63,7 @@ struct MaskScan {
 void pass_over_array(MaskScan& scan, const char* keyword, long long count) {
   checked_voxel_count(scan.volume);
   AsciiValues values(scan.volume.file);
-  for (long long i = 0; i < count; ++i) {
-    float dropped;
-    values.next_float(dropped);
-  }
+  values.skip(count);
   warn_missing_values(scan.volume.path, values.missing(), count, keyword, nullptr);
 }
 
