@@ -117,33 +117,29 @@ bool same_as_fscanf(const std::string& text, Kind kind, int most = 64) {
 
 // Each text is read as floats, as integers and alternately, and must give what fscanf gives.
 TEST(NumberScanner, TrickyTextsAsFscanf) {
+  // clang-format off
   const char* const texts[] = {
-      "",                                         // nothing at all
-      " \t\n\v\f\r",                              // white space only
-      "1.5 -2\n",                                 // plain values
-      "+.5 -.5 .5e1 5. 5.e-1",                    // a sign or point without digits beside
-      "0x1.8p1 0X1P-2 -0x.8 0x1p 0x1p+ 0xp1",     // hexadecimal, with cut-short exponents
-      "0x 0x. 0xg 0x.p1 -0x",                     // a prefix without digits
-      "1e 1e+ 1e- 1E5 1e+5x 2e-3",                // partial exponents
-      "inf -inf +INF infinity -Infinity infini",  // infinity spellings, one cut short
-      "infx infix 5 infinit 6",                   // broken in the middle
-      "nan -nan NaN nan(123) nax na 5",           // NaN spellings and broken ones
-      "- + . -. +. .e5 e5",                       // signs and points alone
-      "--5 ++5 -+5 +-5",                          // two signs
-      "1.5.5 1..2 1ee5 1e5e5",                    // a second point or exponent ends a number
-      "12abc 3# 4,5 6;7",                         // glued to garbage
-      "1e39 -1e39 1e-46 -1e-46 1e-45 3.4028235e38 3.4028236e38",  // beyond float's range
-      "99999999999999999999 -99999999999999999999 9223372036854775807 -9223372036854775808",
-      "9223372036854775808 -9223372036854775809 4294967296 -2147483649",  // beyond long, int
-      "007 -000 +0 0 00x5 0x5",  // leading zeros; no hexadecimal integers
-      "1.00000005960464477539062500001 0.1 16777217 16777216.5",  // rounding straight to float
-      "1e-10 1e10 123456789 1234567890 0.000000001 1e11 1e-11",   // at the edge of exact powers
-      "-0 -0.0 0e999999999 -0e-999999999 1e999999999 1e-999999999",
-      "1\n\n\n2\t\t3\r\n4",      // any white space between values
-      "5 x 6",                   // a failure that takes nothing
-      "\x80\xff 1 \x01 2 \0 3",  // bytes outside ASCII and control codes
-      "3.14159265358979323846264338327950288419716939937510582097494459230781640628620899",
+    "", " \t\n\v\f\r", "1.5 -2\n",            // nothing at all, white space only, plain values
+    "+.5 -.5 .5e1 5. 5.e-1",                  // a sign or point without digits beside
+    "0x1.8p1 0X1P-2 -0x.8 0x1p 0x1p+ 0xp1",   // hexadecimal, with cut-short exponents
+    "0x 0x. 0xg 0x.p1 -0x",                   // a prefix without digits
+    "1e 1e+ 1e- 1E5 1e+5x 2e-3",              // partial exponents
+    "inf -inf +INF infinity -Infinity infini", "infx infix 5 infinit 6",  // cut short, broken
+    "nan -nan NaN nan(123) nax na 5",         // NaN spellings and broken ones
+    "- + . -. +. .e5 e5", "--5 ++5 -+5 +-5",  // signs and points alone, two signs
+    "1.5.5 1..2 1ee5 1e5e5",                  // a second point or exponent ends a number
+    "12abc 3# 4,5 6;7", "5 x 6",              // glued to garbage; a failure that takes nothing
+    "1e39 -1e39 1e-46 -1e-46 1e-45 3.4028235e38 3.4028236e38",  // beyond float's range
+    "99999999999999999999 -99999999999999999999 9223372036854775807 -9223372036854775808",
+    "9223372036854775808 -9223372036854775809 4294967296 -2147483649",  // beyond long, int
+    "007 -000 +0 0 00x5 0x5",                 // leading zeros; no hexadecimal integers
+    "1.00000005960464477539062500001 0.1 16777217 16777216.5",  // rounding straight to float
+    "1e-10 1e10 123456789 1234567890 0.000000001 1e11 1e-11",   // at the edge of exact powers
+    "-0 -0.0 0e999999999 -0e-999999999 1e999999999 1e-999999999",
+    "1\n\n\n2\t\t3\r\n4", "\x80\xff 1 \x01 2 \0 3",  // any white space; bytes outside ASCII
+    "3.14159265358979323846264338327950288419716939937510582097494459230781640628620899",
   };
+  // clang-format on
   for (const char* text : texts) {
     for (Kind kind : {Kind::floating, Kind::integer, Kind::alternating}) {
       same_as_fscanf(text, kind);
