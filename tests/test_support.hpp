@@ -6,8 +6,11 @@
 
 #include <csignal>
 
+#include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -126,5 +129,31 @@ class GlobalsTest : public ::testing::Test {
     Label = nullptr;
   }
 };
+
+// Float bits, a library string taken over as a std::string, and printf into a std::string (the
+// compiler checks each call's format).
+inline std::uint32_t bits_of(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+inline float float_of(std::uint32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+inline std::string take(char* s) {
+  const std::string text(s);
+  std::free(s);
+  return text;
+}
+[[gnu::format(printf, 1, 2)]] inline std::string printed(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
 
 }  // namespace brintom::testing
