@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <csignal>
-
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -26,14 +27,14 @@
 
 // Fatal messages go to stdout, but a death test sees only stderr: the child points stdout at
 // stderr. Eq: the exact text, newline included.
-#define EXPECT_FATAL(statement, text)                                        \
-  EXPECT_EXIT(                                                               \
-      {                                                                      \
-        BRINTOM_NO_LEAK_CHECK();                                             \
-        std::fflush(stdout);                                                 \
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);                                \
-        statement;                                                           \
-      },                                                                     \
+#define EXPECT_FATAL(statement, text)         \
+  EXPECT_EXIT(                                \
+      {                                       \
+        BRINTOM_NO_LEAK_CHECK();              \
+        std::fflush(stdout);                  \
+        ::dup2(STDERR_FILENO, STDOUT_FILENO); \
+        statement;                            \
+      },                                      \
       ::testing::ExitedWithCode(10), ::testing::Eq(std::string(text)))
 
 namespace brintom::testing {
@@ -126,5 +127,55 @@ class GlobalsTest : public ::testing::Test {
     Label = nullptr;
   }
 };
+
+// A temporary file holding bytes, removed when the test ends.
+inline std::string temp_file(const std::string& bytes, const std::string& suffix = ".vtk") {
+  const std::string path = temp_path(suffix);
+  write_file(path, bytes);
+  return path;
+}
+
+// The bit pattern of a float: tells -0.0 from 0.0 and one NaN from another.
+inline std::uint32_t float_bits(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+// What run() wrote to standard error; a test failure if it wrote anything to standard output.
+template <typename Run>
+std::string stderr_of(Run&& run) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  run();
+  std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  return err;
+}
+
+// A file, and either what reading it gives (with what went to standard error after it) or the
+// fatal message the read ends with; %s stands for the file's path.
+struct ReadRow {
+  std::string text, gives, refused;
+};
+
+// Runs each row through read(path), which describes what it loaded and releases it again:
+// nothing may stay accounted.
+template <typename Read>
+void expect_reads(const std::vector<ReadRow>& rows, Read read) {
+  for (const ReadRow& row : rows) {
+    const std::string path = temp_file(row.text);
+    std::string expected = row.refused.empty() ? row.gives : row.refused;
+    if (expected.find("%s") != std::string::npos) expected.replace(expected.find("%s"), 2, path);
+    if (!row.refused.empty()) {
+      EXPECT_FATAL(read(path.c_str()), expected) << row.text;
+      continue;
+    }
+    std::string gives;
+    const std::string err = stderr_of([&] { gives = read(path.c_str()); });
+    EXPECT_EQ(gives + (err.empty() ? "" : " " + err), expected) << row.text;
+    EXPECT_EQ(Tmem, 0) << row.text;
+  }
+}
 
 }  // namespace brintom::testing
