@@ -113,6 +113,10 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
   // clang-format off
   expect_reads({
     {kAscii + "DIMENSIONS 2 1 1\n" + kFloat + "1.5 -2\n",                            "2 1 1: 1.5 -2", ""},
+    // what the ASCII writer writes; "short" values are read as text all the same
+    {kGrid + "DIMENSIONS 2 1 1\nSPACING 1.000000 1.000000 1.000000\nORIGIN 0.000000 0.000000 0.000000\n"
+             "POINT_DATA 2\nSCALARS voxel_values float 1\nLOOKUP_TABLE default\n    1.00    -0.50 ", "2 1 1: 1 -0.5", ""},
+    {kAscii + "DIMENSIONS 1 1 1\n" + kShort + "2.5\n",                                   "1 1 1: 2.5", ""},
     {kBinary + "DIMENSIONS 2 1 1\n" + kFloat + "\x3F\xC0\x00\x00\xC0\x00\x00\x00"s,   "2 1 1: 1.5 -2", ""},
     // 16-bit values widened in place without mixing neighbours
     {kBinary + three + "short\nLOOKUP_TABLE t\n" + bytes,          "3 1 1: -2 7 -32768", ""},

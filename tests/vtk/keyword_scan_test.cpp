@@ -124,7 +124,7 @@ TEST(AsciiValues, FailuresAndTheEndReadAsFscanf) {
   const struct { const char* text; std::size_t count; } cases[] = {
     {"1 2 x 4\nnext\n",       4},  // stuck at the x: every later value is missing
     {"1 --5 7\nnext\n",       3},  // a failure that takes a character, then values again
-    {"1 2",                   5},  // the end of the file
+    {"1 +2",                  5},  // the end of the file
     {"1 2 \n\n\n  next\n",    2},  // blank lines after the values are taken with them
     {"0x 4 5\nnext\n",        3},
     {"1e 2 3\nnext\n",        3},

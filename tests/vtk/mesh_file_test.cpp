@@ -188,7 +188,13 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
   // clang-format on
 }
 
-TEST_F(MeshFileDeathTest, WriterRefusesMeshesItCannotWriteBeforeMakingAFile) {
+TEST_F(MeshFileDeathTest, WriterRefusals) {
+  // a text short enough to wait in the buffers until the file is finished
+  Mesh* mesh = mesh_of({{1, 1, 1}}, {{1, 1, 1}});
+  EXPECT_FATAL(save_mesh_vtk("/dev/full", mesh, "t"),
+               "output file for mesh /dev/full cannot be written");
+  free_mesh(mesh);
+  // Meshes that cannot be written are refused before a file is made.
   Mesh* no_points = new_mesh();
   EXPECT_FATAL(save_mesh_vtk(path_.c_str(), no_points, "t"), "empty matrix in size");
   Mesh* no_polygons = new_mesh();
