@@ -5,10 +5,9 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdint>
+
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -27,14 +26,14 @@
 
 // Fatal messages go to stdout, but a death test sees only stderr: the child points stdout at
 // stderr. Eq: the exact text, newline included.
-#define EXPECT_FATAL(statement, text)         \
-  EXPECT_EXIT(                                \
-      {                                       \
-        BRINTOM_NO_LEAK_CHECK();              \
-        std::fflush(stdout);                  \
-        ::dup2(STDERR_FILENO, STDOUT_FILENO); \
-        statement;                            \
-      },                                      \
+#define EXPECT_FATAL(statement, text)                                        \
+  EXPECT_EXIT(                                                               \
+      {                                                                      \
+        BRINTOM_NO_LEAK_CHECK();                                             \
+        std::fflush(stdout);                                                 \
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);                                \
+        statement;                                                           \
+      },                                                                     \
       ::testing::ExitedWithCode(10), ::testing::Eq(std::string(text)))
 
 namespace brintom::testing {
@@ -135,24 +134,6 @@ inline std::string temp_file(const std::string& bytes, const std::string& suffix
   return path;
 }
 
-// The bit pattern of a float: tells -0.0 from 0.0 and one NaN from another.
-inline std::uint32_t float_bits(float value) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-// What run() wrote to standard error; a test failure if it wrote anything to standard output.
-template <typename Run>
-std::string stderr_of(Run&& run) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  run();
-  std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  return err;
-}
-
 // A file, and either what reading it gives (with what went to standard error after it) or the
 // fatal message the read ends with; %s stands for the file's path.
 struct ReadRow {
@@ -160,7 +141,7 @@ struct ReadRow {
 };
 
 // Runs each row through read(path), which describes what it loaded and releases it again:
-// nothing may stay accounted.
+// nothing may be written to standard output, nor stay accounted.
 template <typename Read>
 void expect_reads(const std::vector<ReadRow>& rows, Read read) {
   for (const ReadRow& row : rows) {
@@ -171,8 +152,11 @@ void expect_reads(const std::vector<ReadRow>& rows, Read read) {
       EXPECT_FATAL(read(path.c_str()), expected) << row.text;
       continue;
     }
-    std::string gives;
-    const std::string err = stderr_of([&] { gives = read(path.c_str()); });
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    std::string gives = read(path.c_str());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << row.text;
     EXPECT_EQ(gives + (err.empty() ? "" : " " + err), expected) << row.text;
     EXPECT_EQ(Tmem, 0) << row.text;
   }

@@ -19,34 +19,28 @@ using testing::sweep_seed;
 
 // The readers' values as they were read before: one fscanf call each, with the same rule for
 // a stream that is stuck. Kept here as the reference the fast reading must match.
-class FscanfValues {
- public:
-  explicit FscanfValues(std::FILE* file) : file_(file) {}
-  bool next_float(float& value) { return took(stuck_ ? 0 : std::fscanf(file_, "%g ", &value)); }
+struct FscanfValues {
+  explicit FscanfValues(std::FILE* file_in) : file(file_in) {}
+  bool next_float(float& value) { return took(stuck ? 0 : std::fscanf(file, "%g ", &value)); }
   void next_floats(float* values, std::size_t count) {
     while (count-- > 0) next_float(*values++);
   }
-  bool next_integer(long& value) { return took(stuck_ ? 0 : std::fscanf(file_, "%ld ", &value)); }
-  long long missing() const { return missing_; }
-
- private:
+  bool next_integer(long& value) { return took(stuck ? 0 : std::fscanf(file, "%ld ", &value)); }
+  long long missing() const { return missed; }
   bool took(int result) {
     if (result == 1) return true;
-    ++missing_;
-    if (stuck_) return false;
-    if (result == EOF) {
-      stuck_ = true;
-      return false;
-    }
-    const long position = std::ftell(file_);
-    if (position == failed_at_) stuck_ = true;
-    failed_at_ = position;
+    ++missed;
+    if (stuck) return false;
+    const long position = std::ftell(file);
+    stuck = result == EOF || position == failed_at;  // nothing more, or two failures in one place
+    failed_at = position;
     return false;
   }
-  std::FILE* file_;
-  long failed_at_ = -1;
-  bool stuck_ = false;
-  long long missing_ = 0;
+
+  std::FILE* file;
+  long failed_at = -1;
+  bool stuck = false;
+  long long missed = 0;
 };
 
 // What a reader sees: the values' bits, how many were missing, and the line after them.
@@ -71,8 +65,8 @@ Reading read_with(const std::string& path, std::size_t count, Way way) {
     }
     missing = values.missing();
   }
-  std::vector<std::uint32_t> bits;
-  for (float value : floats) bits.push_back(testing::float_bits(value));
+  std::vector<std::uint32_t> bits(count);
+  std::memcpy(bits.data(), floats.data(), count * sizeof(float));
   get_line(line, sizeof line, file);
   std::fclose(file);
   return {bits, integers, missing, line};
