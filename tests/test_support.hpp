@@ -156,4 +156,39 @@ inline std::string take(char* s) {
   return text;
 }
 
+// A temporary file holding bytes, removed when the test ends.
+inline std::string temp_file(const std::string& bytes, const std::string& suffix = ".vtk") {
+  const std::string path = temp_path(suffix);
+  write_file(path, bytes);
+  return path;
+}
+
+// A file, and either what reading it gives (with what went to standard error after it) or the
+// fatal message the read ends with; %s stands for the file's path.
+struct ReadRow {
+  std::string text, gives, refused;
+};
+
+// Runs each row through read(path), which describes what it loaded and releases it again:
+// nothing may be written to standard output, nor stay accounted.
+template <typename Read>
+void expect_reads(const std::vector<ReadRow>& rows, Read read) {
+  for (const ReadRow& row : rows) {
+    const std::string path = temp_file(row.text);
+    std::string expected = row.refused.empty() ? row.gives : row.refused;
+    if (expected.find("%s") != std::string::npos) expected.replace(expected.find("%s"), 2, path);
+    if (!row.refused.empty()) {
+      EXPECT_FATAL(read(path.c_str()), expected) << row.text;
+      continue;
+    }
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    std::string gives = read(path.c_str());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << row.text;
+    EXPECT_EQ(gives + (err.empty() ? "" : " " + err), expected) << row.text;
+    EXPECT_EQ(Tmem, 0) << row.text;
+  }
+}
+
 }  // namespace brintom::testing

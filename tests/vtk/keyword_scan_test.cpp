@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/text.hpp"
@@ -15,55 +16,35 @@ namespace {
 
 using testing::long_mode;
 using testing::sweep_seed;
-using testing::temp_path;
-using testing::write_file;
 
 // The readers' values as they were read before: one fscanf call each, with the same rule for
 // a stream that is stuck. Kept here as the reference the fast reading must match.
-class FscanfValues {
- public:
-  explicit FscanfValues(std::FILE* file) : file_(file) {}
-  bool next_float(float& value) { return took(stuck_ ? 0 : std::fscanf(file_, "%g ", &value)); }
-  bool next_integer(long& value) { return took(stuck_ ? 0 : std::fscanf(file_, "%ld ", &value)); }
-  long long missing() const { return missing_; }
-
- private:
+struct FscanfValues {
+  explicit FscanfValues(std::FILE* file_in) : file(file_in) {}
+  bool next_float(float& value) { return took(stuck ? 0 : std::fscanf(file, "%g ", &value)); }
+  void next_floats(float* values, std::size_t count) {
+    while (count-- > 0) next_float(*values++);
+  }
+  bool next_integer(long& value) { return took(stuck ? 0 : std::fscanf(file, "%ld ", &value)); }
+  long long missing() const { return missed; }
   bool took(int result) {
     if (result == 1) return true;
-    ++missing_;
-    if (stuck_) return false;
-    if (result == EOF) {
-      stuck_ = true;
-      return false;
-    }
-    const long position = std::ftell(file_);
-    if (position == failed_at_) stuck_ = true;
-    failed_at_ = position;
+    ++missed;
+    if (stuck) return false;
+    const long position = std::ftell(file);
+    stuck = result == EOF || position == failed_at;  // nothing more, or two failures in one place
+    failed_at = position;
     return false;
   }
-  std::FILE* file_;
-  long failed_at_ = -1;
-  bool stuck_ = false;
-  long long missing_ = 0;
+
+  std::FILE* file;
+  long failed_at = -1;
+  bool stuck = false;
+  long long missed = 0;
 };
 
-std::vector<std::uint32_t> bits_of(const std::vector<float>& values) {
-  std::vector<std::uint32_t> bits(values.size());
-  std::memcpy(bits.data(), values.data(), values.size() * sizeof(float));
-  return bits;
-}
-
-// What a reader sees: the values, how many were missing, and the line after them.
-struct Reading {
-  std::vector<std::uint32_t> bits;
-  std::vector<long> integers;
-  long long missing = 0;
-  std::string next_line;
-  bool operator==(const Reading& other) const {
-    return bits == other.bits && integers == other.integers && missing == other.missing &&
-           next_line == other.next_line;
-  }
-};
+// What a reader sees: the values' bits, how many were missing, and the line after them.
+using Reading = std::tuple<std::vector<std::uint32_t>, std::vector<long>, long long, std::string>;
 
 enum class Way { one_by_one, in_bulk, integers };
 
@@ -72,39 +53,34 @@ Reading read_with(const std::string& path, std::size_t count, Way way) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   char line[kKeywordLineCapacity];
   get_line(line, sizeof line, file);  // the values follow a first line, as in a reader
-  Reading reading;
+  std::vector<float> floats(count, -7.0f);
+  std::vector<long> integers(way == Way::integers ? count : 0, -7);
+  long long missing = 0;
   {
     Values values(file);
-    std::vector<float> floats(count, -7.0f);
-    if (way == Way::integers) {
-      reading.integers.assign(count, -7);
-      for (long& value : reading.integers) values.next_integer(value);
-    } else if (way == Way::one_by_one) {
-      for (float& value : floats) values.next_float(value);
-    } else if constexpr (std::is_same_v<Values, AsciiValues>) {
-      values.next_floats(floats.data(), count);
-    } else {
+    for (long& value : integers) values.next_integer(value);
+    if (way == Way::in_bulk) values.next_floats(floats.data(), count);
+    if (way == Way::one_by_one) {
       for (float& value : floats) values.next_float(value);
     }
-    reading.bits = bits_of(floats);
-    reading.missing = values.missing();
+    missing = values.missing();
   }
+  std::vector<std::uint32_t> bits(count);
+  std::memcpy(bits.data(), floats.data(), count * sizeof(float));
   get_line(line, sizeof line, file);
-  reading.next_line = line;
   std::fclose(file);
-  return reading;
+  return {bits, integers, missing, line};
 }
 
 void expect_same_reading(const std::string& text, std::size_t count, const std::string& what) {
-  const std::string path = temp_path(".txt");
-  write_file(path, "first line\n" + text);
+  const std::string path = testing::temp_file("first line\n" + text, ".txt");
   for (Way way : {Way::one_by_one, Way::in_bulk, Way::integers}) {
     const Reading expected = read_with<FscanfValues>(path, count, way);
     const Reading got = read_with<AsciiValues>(path, count, way);
     EXPECT_TRUE(got == expected) << what << ", way " << static_cast<int>(way) << ": missing "
-                                 << got.missing << " (fscanf " << expected.missing
-                                 << "), next line \"" << got.next_line << "\" (fscanf \""
-                                 << expected.next_line << "\")";
+                                 << std::get<2>(got) << " (fscanf " << std::get<2>(expected)
+                                 << "), next line \"" << std::get<3>(got) << "\" (fscanf \""
+                                 << std::get<3>(expected) << "\")";
   }
 }
 
@@ -142,10 +118,12 @@ TEST(AsciiValues, FailuresAndTheEndReadAsFscanf) {
   const struct { const char* text; std::size_t count; } cases[] = {
     {"1 2 x 4\nnext\n",       4},  // stuck at the x: every later value is missing
     {"1 --5 7\nnext\n",       3},  // a failure that takes a character, then values again
-    {"1 2",                   5},  // the end of the file
+    {"1 +2",                  5},  // the end of the file
     {"1 2 \n\n\n  next\n",    2},  // blank lines after the values are taken with them
     {"0x 4 5\nnext\n",        3},
     {"1e 2 3\nnext\n",        3},
+    // each the float nearest to the text, never rounded through double
+    {"1.00000005960464477539062500001 0.1 +.5 0x1.8p1 -inf 1e-45 1e39 nan 1e+\nnext\n", 9},
   };
   // clang-format on
   for (const auto& c : cases) expect_same_reading(c.text, c.count, c.text);
