@@ -1,7 +1,6 @@
 #include "vtk/mask_file.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 

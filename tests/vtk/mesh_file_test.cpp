@@ -1,9 +1,6 @@
 #include "vtk/mesh_file.hpp"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -19,7 +16,6 @@ using testing::read_file;
 
 const std::string kHead = "# vtk DataFile Version 3.0\nt\nASCII\nDATASET POLYDATA\n";
 
-// A Mesh of the given sizes, all points at the origin of the file's grid.
 Mesh* mesh_of(int points, int vertices, int polygons) {
   Mesh* mesh = new_mesh();
   mesh->points = new_matrix(3, points);
