@@ -1,4 +1,3 @@
-// The volume readers: the two image readers and the mask reader, which share their keyword loop.
 #include "vtk/image_reader.hpp"
 
 #include <string>
@@ -25,13 +24,9 @@ const std::string kFloat  = "SCALARS s float\nLOOKUP_TABLE default\n";
 
 // "columns rows slices: values", each value as "%g" prints it.
 std::string volume_text(int columns, int rows, int slices, const float* values) {
-  std::string text =
-      std::to_string(columns) + " " + std::to_string(rows) + " " + std::to_string(slices) + ":";
-  char number[32];
-  for (int i = 0; i < columns * rows * slices; ++i) {
-    std::snprintf(number, sizeof number, " %g", static_cast<double>(values[i]));
-    text += number;
-  }
+  std::string text = testing::printed("%d %d %d:", columns, rows, slices);
+  for (int i = 0; i < columns * rows * slices; ++i)
+    text += testing::printed(" %g", double{values[i]});
   return text;
 }
 
@@ -58,14 +53,12 @@ std::string read_mask(const char* path) {
 
 using VolumeReadersDeathTest = testing::GlobalsTest;
 
-// The keyword loop, through the ASCII image reader and the mask reader: the same files load alike
-// and are refused alike.
+// The shared keyword loop: the ASCII image reader and the mask reader load and refuse alike.
 TEST_F(VolumeReadersDeathTest, KeywordLoop) {
   const std::string block = kShort + "1\n";
   // clang-format off
-  const std::vector<ReadRow> rows = {
-    // unknown lines, geometry, blanks before keywords, a POINT_DATA that agrees, a cell section
-    // without values, a lower-case keyword
+  std::vector<ReadRow> rows = {
+    // unknown lines, geometry, leading blanks, agreeing POINT_DATA, empty cells, lower case
     {kGrid + "FIELD f 1\nCOLOR_SCALARS c 3\nDIMENSIONS 2 1 1\nSPACING 2 2 2\n ORIGIN 5 5 5\n"
              "   POINT_DATA 2\nCELL_DATA 0\n\tSCALARS s short\n lookup_table x\n  LOOKUP_TABLE d\n8 9\n",
      "2 1 1: 8 9", ""},
@@ -73,8 +66,7 @@ TEST_F(VolumeReadersDeathTest, KeywordLoop) {
     {kGrid + "DIMENSIONS 2 1 1\nSCALARS a double\nSCALARS b short\nSCALARS c\nLOOKUP_TABLE d\n4 5", "2 1 1: 4 5", ""},
     // the first LOOKUP_TABLE starts the block, even in a cell section before the point data
     {kGrid + "DIMENSIONS 2 1 1\nCELL_DATA 1\n" + kShort + "7 8\nPOINT_DATA 2\n" + kShort + "1 2\n", "2 1 1: 7 8", ""},
-    // coordinate arrays: as many values as their dimension (x columns, y rows, z slices), any
-    // white space, and the blank lines after them taken with them
+    // coordinate arrays: as many values as their dimension, any white space, blank lines after
     {kGrid + "DIMENSIONS 3 2 1\nX_COORDINATES 3 float\n0\n0.5\t\t1\n\n\nY_COORDINATES 2 float\n"
              "1e3 -2  \r\n\nZ_COORDINATES 1 float\n  0x1p4\n\nPOINT_DATA 6\n" + kShort + "1 2 3\n4 5 6\n",
      "3 2 1: 1 2 3 4 5 6", ""},
@@ -86,21 +78,18 @@ TEST_F(VolumeReadersDeathTest, KeywordLoop) {
     {kGrid + "DIMENSIONS 1 1 1\n \n" + block,                       "", "empty line\n"},
     {kGrid + "DIMENSIONS 1 1 1\nSCALARS s short\n",                 "", "empty line\n"},  // the end
     {kGrid + "DIMENSIONS 2 3 4\nPOINT_DATA 25\n",                   "", "inconsistency in number of data points\n"},
-    // no DIMENSIONS line with three numbers before the first use
-    {kGrid + block,                                                 "", "no DIMENSIONS specified\n"},
-    {kGrid + "POINT_DATA 0\n",                                      "", "no DIMENSIONS specified\n"},
-    {kGrid + "X_COORDINATES 0 float\nDIMENSIONS 1 1 1\n" + block,   "", "no DIMENSIONS specified\n"},
-    {kGrid + "DIMENSIONS 1 1\n" + block,                            "", "no DIMENSIONS specified\n"},
-    // dimensions that describe no volume
-    {kGrid + "DIMENSIONS 1 0 1\n" + block,                          "", "impossible DIMENSIONS\n"},
-    {kGrid + "DIMENSIONS 1 1 -2\n" + block,                         "", "impossible DIMENSIONS\n"},
-    {kGrid + "DIMENSIONS -1 1 1\n" + block,                         "", "impossible DIMENSIONS\n"},
-    {kGrid + "DIMENSIONS 2000 2000 2000\n" + block,                 "", "impossible DIMENSIONS\n"},  // 2^33
-    {kGrid + "DIMENSIONS 1 65536 65536\n" + block,                  "", "impossible DIMENSIONS\n"},  // a plane
-    {kGrid + "DIMENSIONS 4294967297 1 1\n" + block,                 "", "impossible DIMENSIONS\n"},  // no wrap
-    {kGrid + "DIMENSIONS 1 1 99999999999999999999999\n" + block,    "", "impossible DIMENSIONS\n"},
   };
   // clang-format on
+  // no DIMENSIONS line with three numbers before the first use
+  for (const std::string& text : {block, "POINT_DATA 0\n"s, "DIMENSIONS 1 1\n" + block,
+                                  "X_COORDINATES 0 float\nDIMENSIONS 1 1 1\n" + block}) {
+    rows.push_back({kGrid + text, "", "no DIMENSIONS specified\n"});
+  }
+  // no volume; 2^33 voxels; a plane too large; no wrap at 2^32; beyond long long
+  for (const char* dims : {"1 0 1", "1 1 -2", "-1 1 1", "2000 2000 2000", "1 65536 65536",
+                           "4294967297 1 1", "1 1 99999999999999999999999"}) {
+    rows.push_back({kGrid + "DIMENSIONS " + dims + "\n" + block, "", "impossible DIMENSIONS\n"});
+  }
   expect_reads(rows, [](const char* path) { return read_image(path); });
   expect_reads(rows, read_mask);
 }
@@ -110,13 +99,13 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
   const std::string three = "DIMENSIONS 3 1 1\nSCALARS d ";
   const std::string bytes = "\xFF\xFE\x00\x07\x80\x00"s;
   const std::string not_allowed = "Image %s. image is not in allowed format.\n";
+  const std::string cut = " 0 0 warning: vtk file %s: 2 of 3 values missing, read as 0.0\n";
   // clang-format off
   expect_reads({
     {kAscii + "DIMENSIONS 2 1 1\n" + kFloat + "1.5 -2\n",                            "2 1 1: 1.5 -2", ""},
     // what the ASCII writer writes; "short" values are read as text all the same
     {kGrid + "DIMENSIONS 2 1 1\nSPACING 1.000000 1.000000 1.000000\nORIGIN 0.000000 0.000000 0.000000\n"
              "POINT_DATA 2\nSCALARS voxel_values float 1\nLOOKUP_TABLE default\n    1.00    -0.50 ", "2 1 1: 1 -0.5", ""},
-    {kAscii + "DIMENSIONS 1 1 1\n" + kShort + "2.5\n",                                   "1 1 1: 2.5", ""},
     {kBinary + "DIMENSIONS 2 1 1\n" + kFloat + "\x3F\xC0\x00\x00\xC0\x00\x00\x00"s,   "2 1 1: 1.5 -2", ""},
     // 16-bit values widened in place without mixing neighbours
     {kBinary + three + "short\nLOOKUP_TABLE t\n" + bytes,          "3 1 1: -2 7 -32768", ""},
@@ -127,29 +116,26 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
          "\x3F\xC0\x00\x00\x40\x40\x00\x00"s, "2 1 1: 1.5 3", ""},
     // no columns: a Frame without voxels, nothing read
     {kBinary + "DIMENSIONS 0 2 3\n" + kFloat + "xxxx",  "0 2 3:", ""},
-    // cut short: what is missing reads as 0.0; a stray byte is no value
-    {kBinary + three + "float\nLOOKUP_TABLE d\n\x3F\x80\x00\x00\x40"s, "3 1 1: 1 0 0 warning: vtk file %s: 2 of 3 values missing, read as 0.0\n", ""},
-    {kBinary + three + "short\nLOOKUP_TABLE d\n\x00\x05\xFF"s,        "3 1 1: 5 0 0 warning: vtk file %s: 2 of 3 values missing, read as 0.0\n", ""},
-    // the scan stops at the x, so the value after it is never reached
-    {kAscii + three + "float\nLOOKUP_TABLE d\n1 x 4\n",               "3 1 1: 1 0 0 warning: vtk file %s: 2 of 3 values missing, read as 0.0\n", ""},
+    // cut short, missing values read as 0.0, a stray byte is no value; the scan stops at the x
+    {kBinary + three + "float\nLOOKUP_TABLE d\n\x3F\x80\x00\x00\x40"s, "3 1 1: 1" + cut, ""},
+    {kBinary + three + "short\nLOOKUP_TABLE d\n\x00\x05\xFF"s,        "3 1 1: 5" + cut, ""},
+    {kAscii + three + "float\nLOOKUP_TABLE d\n1 x 4\n",               "3 1 1: 1" + cut, ""},
     // the third X value is missing: its conversion stops at the next keyword, which is then read
     {kGrid + "DIMENSIONS 3 1 1\nX_COORDINATES 3 float\n0 1\n" + kFloat + "1 2 3",
      "3 1 1: 1 2 3 warning: vtk file %s: 1 of 3 X_COORDINATES values missing\n", ""},
     {kAscii + "DIMENSIONS 1 1 1\nSCALARS s unsigned_short\nLOOKUP_TABLE d\n1\n", "", not_allowed},
     {kBinary + "DIMENSIONS 1 1 1\nSCALARS s double\nLOOKUP_TABLE d\nxxxx",       "", not_allowed},
-    {kBinary + "DIMENSIONS 1 1 1\nLOOKUP_TABLE d\nxxxx",                         "", not_allowed},  // no SCALARS
     // the line feed after a binary coordinate array reads as a blank line
     {kBinaryGrid + "DIMENSIONS 1 1 1\nX_COORDINATES 1 float\n\0\0\0\0\n"s + kFloat, "", "empty line\n"},
     // a cut-short coordinate array warns before the end of the file ends the scan
     {kBinaryGrid + "DIMENSIONS 1 3 1\nY_COORDINATES 3 float\n\x00\x00\x00\x00\x01"s, "",
      "warning: vtk file %s: 2 of 3 Y_COORDINATES values missing\nempty line\n"},
-    // 1000 x 1000 x 1000 floats (4 GB) announced by a file of a few hundred bytes
+    // 4 GB of floats announced by a file of a few hundred bytes
     {kBinary + "DIMENSIONS 1000 1000 1000\n" + kFloat, "", "DIMENSIONS too large for the file\n"},
   }, [](const char* path) { return read_image(path); });
   expect_reads({
     {kBinary + "DIMENSIONS 2 1 1\n" + kFloat + "\x00\x00\xC0\x3F\x00\x00\x00\xC0"s, "2 1 1: 1.5 -2", ""},
     {kBinary + three + "short\nLOOKUP_TABLE t\n" + bytes,          "3 1 1: -257 1792 128", ""},
-    {kBinary + three + "unsigned_short\nLOOKUP_TABLE t\n" + bytes, "3 1 1: 65279 1792 128", ""},
   }, [](const char* path) { return read_image(path, 0); });
   // clang-format on
 }
@@ -167,9 +153,7 @@ TEST_F(VolumeReadersDeathTest, MaskValues) {
     // a word where the Z value should be is passed over as a line of its own
     {kGrid + "DIMENSIONS 3 1 1\nZ_COORDINATES 1 float\nx\n" + kShort + "1 2 3",
      "3 1 1: 1 2 3 warning: vtk file %s: 1 of 1 Z_COORDINATES values missing\n", ""},
-    {kGrid + "DIMENSIONS 1 1 1\nSCALARS s float\n" + values,          "", not_short},
     {kGrid + "DIMENSIONS 1 1 1\nSCALARS s unsigned_short\n" + values, "", not_short},
-    {kGrid + "DIMENSIONS 1 1 1\n" + values,                           "", not_short},  // no SCALARS
     // at least one column, at most 32767 of everything, and the voxel count within int
     {kGrid + "DIMENSIONS 0 1 1\n" + kShort,                           "", "impossible DIMENSIONS\n"},
     {kGrid + "DIMENSIONS 1 1 32768\nZ_COORDINATES 1 float\n",         "", "impossible DIMENSIONS\n"},

@@ -1,8 +1,8 @@
 #include "vtk/keyword_scan.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
 #include <tuple>
@@ -17,8 +17,7 @@ namespace {
 using testing::long_mode;
 using testing::sweep_seed;
 
-// The readers' values as they were read before: one fscanf call each, with the same rule for
-// a stream that is stuck. Kept here as the reference the fast reading must match.
+// The reference the fast reading must match: one fscanf call a value, the same stuck rule.
 struct FscanfValues {
   explicit FscanfValues(std::FILE* file_in) : file(file_in) {}
   bool next_float(float& value) { return took(stuck ? 0 : std::fscanf(file, "%g ", &value)); }
@@ -29,14 +28,12 @@ struct FscanfValues {
   long long missing() const { return missed; }
   bool took(int result) {
     if (result == 1) return true;
-    ++missed;
-    if (stuck) return false;
     const long position = std::ftell(file);
-    stuck = result == EOF || position == failed_at;  // nothing more, or two failures in one place
+    stuck = stuck || result == EOF || position == failed_at;  // at the end, or twice in one place
     failed_at = position;
+    ++missed;
     return false;
   }
-
   std::FILE* file;
   long failed_at = -1;
   bool stuck = false;
@@ -45,7 +42,6 @@ struct FscanfValues {
 
 // What a reader sees: the values' bits, how many were missing, and the line after them.
 using Reading = std::tuple<std::vector<std::uint32_t>, std::vector<long>, long long, std::string>;
-
 enum class Way { one_by_one, in_bulk, integers };
 
 template <typename Values>
@@ -56,17 +52,15 @@ Reading read_with(const std::string& path, std::size_t count, Way way) {
   std::vector<float> floats(count, -7.0f);
   std::vector<long> integers(way == Way::integers ? count : 0, -7);
   long long missing = 0;
-  {
+  {  // the scanner hands the stream back when it ends
     Values values(file);
     for (long& value : integers) values.next_integer(value);
     if (way == Way::in_bulk) values.next_floats(floats.data(), count);
-    if (way == Way::one_by_one) {
-      for (float& value : floats) values.next_float(value);
-    }
+    for (std::size_t i = 0; way == Way::one_by_one && i < count; ++i) values.next_float(floats[i]);
     missing = values.missing();
   }
   std::vector<std::uint32_t> bits(count);
-  std::memcpy(bits.data(), floats.data(), count * sizeof(float));
+  std::transform(floats.begin(), floats.end(), bits.begin(), testing::bits_of);
   get_line(line, sizeof line, file);
   std::fclose(file);
   return {bits, integers, missing, line};
@@ -78,14 +72,11 @@ void expect_same_reading(const std::string& text, std::size_t count, const std::
     const Reading expected = read_with<FscanfValues>(path, count, way);
     const Reading got = read_with<AsciiValues>(path, count, way);
     EXPECT_TRUE(got == expected) << what << ", way " << static_cast<int>(way) << ": missing "
-                                 << std::get<2>(got) << " (fscanf " << std::get<2>(expected)
-                                 << "), next line \"" << std::get<3>(got) << "\" (fscanf \""
-                                 << std::get<3>(expected) << "\")";
+                                 << std::get<2>(got) << ", next line " << std::get<3>(got);
   }
 }
 
-// Several blocks' worth of values in the forms the writers print, with odd ones among them and
-// a keyword line after them, read one by one, in bulk and as integers.
+// Several blocks' worth of values as the writers print them, odd ones among them.
 TEST(AsciiValues, SweepLargeFilesReadAsFscanf) {
   std::mt19937 random(sweep_seed());
   std::uniform_real_distribution<float> moderate(-20000.0f, 20000.0f);
@@ -96,14 +87,9 @@ TEST(AsciiValues, SweepLargeFilesReadAsFscanf) {
     std::string text;
     std::size_t count = 0;
     while (text.size() < (std::size_t{3} << 20) + 12345 * f) {
-      char number[64];
-      if (random() % 50 == 0) {
-        text += odd[random() % 10];
-      } else {
-        std::snprintf(number, sizeof number, random() % 4 == 0 ? "%g" : "%8.2f",
-                      static_cast<double>(moderate(random)));
-        text += number;
-      }
+      const bool plain = random() % 50 != 0, short_form = random() % 4 == 0;
+      text += plain ? testing::printed(short_form ? "%g" : "%8.2f", double{moderate(random)})
+                    : odd[random() % 10];
       text += (++count % 8 == 0) ? "\n" : random() % 100 == 0 ? "  \t" : " ";
     }
     text += "\nLOOKUP_TABLE after\n";
@@ -116,12 +102,10 @@ TEST(AsciiValues, SweepLargeFilesReadAsFscanf) {
 TEST(AsciiValues, FailuresAndTheEndReadAsFscanf) {
   // clang-format off
   const struct { const char* text; std::size_t count; } cases[] = {
-    {"1 2 x 4\nnext\n",       4},  // stuck at the x: every later value is missing
-    {"1 --5 7\nnext\n",       3},  // a failure that takes a character, then values again
-    {"1 +2",                  5},  // the end of the file
-    {"1 2 \n\n\n  next\n",    2},  // blank lines after the values are taken with them
-    {"0x 4 5\nnext\n",        3},
-    {"1e 2 3\nnext\n",        3},
+    // stuck at the x for good; a failure that takes a character, then values again; the end of
+    // the file; blank lines after the values taken with them; half a hex prefix or exponent
+    {"1 2 x 4\nnext\n", 4}, {"1 --5 7\nnext\n", 3}, {"1 +2", 5}, {"1 2 \n\n\n  next\n", 2},
+    {"0x 4 5\nnext\n", 3}, {"1e 2 3\nnext\n", 3},
     // each the float nearest to the text, never rounded through double
     {"1.00000005960464477539062500001 0.1 +.5 0x1.8p1 -inf 1e-45 1e39 nan 1e+\nnext\n", 9},
   };

@@ -1,9 +1,6 @@
 #include "vtk/mesh_file.hpp"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -19,7 +16,6 @@ using testing::read_file;
 
 const std::string kHead = "# vtk DataFile Version 3.0\nt\nASCII\nDATASET POLYDATA\n";
 
-// A Mesh of the given sizes, all points at the origin of the file's grid.
 Mesh* mesh_of(int points, int vertices, int polygons) {
   Mesh* mesh = new_mesh();
   mesh->points = new_matrix(3, points);
@@ -27,8 +23,7 @@ Mesh* mesh_of(int points, int vertices, int polygons) {
   return mesh;
 }
 
-// "points | polygons", each point "x y z" as "%g" prints it and each polygon its 1-based vertex
-// indices. Checks what every loaded Mesh holds, and that releasing it leaves nothing accounted.
+// "x y z, ... | 1-based vertex indices, ..."; checks weights, aux fields and release too.
 std::string read_mesh(const char* path) {
   Mesh* mesh = load_mesh_vtk(path);
   int rows = 0, points = 0, vertices = 0, polygons = 0;
@@ -36,18 +31,15 @@ std::string read_mesh(const char* path) {
   imatrix_size(mesh->polygons, &vertices, &polygons);
   EXPECT_EQ(rows, 3);
   std::string text;
-  char number[64];
   for (int i = 1; i <= points; ++i) {
-    std::snprintf(number, sizeof number, "%g %g %g", static_cast<double>(mesh->points[1][i]),
-                  static_cast<double>(mesh->points[2][i]), static_cast<double>(mesh->points[3][i]));
-    text += (i > 1 ? ", " : "") + std::string(number);
+    text += testing::printed(i > 1 ? ", %g %g %g" : "%g %g %g", double{mesh->points[1][i]},
+                             double{mesh->points[2][i]}, double{mesh->points[3][i]});
   }
   text += " |";
   for (int j = 1; j <= polygons; ++j) {
     for (int k = 1; k <= vertices; ++k)
       text += (k == 1 && j > 1 ? ", " : " ") + std::to_string(mesh->polygons[k][j]);
   }
-  // the weights are all 1.0 and the aux fields empty
   EXPECT_EQ(std::vector<float>(mesh->weights + 1, mesh->weights + 1 + vector_size(mesh->weights)),
             std::vector<float>(polygons, 1.0f));
   EXPECT_TRUE(mesh->aux_integers == nullptr && mesh->aux_block == nullptr);
@@ -62,32 +54,17 @@ class MeshFileTest : public testing::GlobalsTest {
 };
 using MeshFileDeathTest = MeshFileTest;
 
-TEST_F(MeshFileTest, TitleLongerThanTheWriterBufferOrNone) {
-  const std::string title(100000, 'T');
-  for (const char* t : {title.c_str(), static_cast<const char*>(nullptr)}) {
-    Mesh* mesh = mesh_of(0, 3, 0);
-    save_mesh_vtk(path_.c_str(), mesh, t);
-    EXPECT_EQ(read_file(path_), "# vtk DataFile Version 3.0\n" + std::string(t ? t : "") +
-                                    "\nASCII\nDATASET POLYDATA\nPOINTS 0 float\nPOLYGONS 0 0\n");
-    free_mesh(mesh);
-  }
-}
-
-// Coordinates of every kind and far more text than the writer's buffer holds, as printf writes
-// them: "%g " of (value - 1) in double, "%d " of the vertex count and the 0-based indices.
+// Coordinates of every kind, far more text than the writer's buffer holds, as printf writes it.
 TEST_F(MeshFileTest, TextIsPrintfAcrossBufferFlushes) {
   std::mt19937 random(testing::sweep_seed());
   std::uniform_real_distribution<float> moderate(-1000.0f, 1000.0f);
   Mesh* mesh = mesh_of(20000, 4, 5000);
   std::string expected = kHead + "POINTS 20000 float\n";
-  char number[64];
   for (int i = 1; i <= 20000; ++i) {
-    for (int k = 1; k <= 3; ++k) {
-      const std::uint32_t bits = random();  // half of them any float: NaNs, infinities, subnormals
-      std::memcpy(&mesh->points[k][i], &bits, sizeof bits);
-      if (i % 2 == 0) mesh->points[k][i] = moderate(random);
-      std::snprintf(number, sizeof number, "%g ", static_cast<double>(mesh->points[k][i]) - 1.0);
-      expected += number;
+    for (int k = 1; k <= 3; ++k) {  // half of them any float: NaNs, infinities, subnormals
+      const float any = testing::float_of(static_cast<std::uint32_t>(random()));
+      mesh->points[k][i] = i % 2 == 0 ? moderate(random) : any;
+      expected += testing::printed("%g ", double{mesh->points[k][i]} - 1.0);
     }
     expected += '\n';
   }
@@ -103,12 +80,9 @@ TEST_F(MeshFileTest, TextIsPrintfAcrossBufferFlushes) {
   }
   save_mesh_vtk(path_.c_str(), mesh, "t");
   EXPECT_TRUE(read_file(path_) == expected);
-
   free_mesh(mesh);
 }
 
-// Files that load, with any warning after them, and files refused (each message after the
-// context line "Mesh PATH. ").
 TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
   const std::string points = "POINTS 3 float\n0 0 0 1 0 0\n0 1 0\n";
   const std::string polygons = "POLYGONS 1 4\n3 0 1 2\n";
@@ -117,6 +91,7 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
   const std::string vertex_count =
       "Mesh %s. Mesh polygon vertex count is missing, negative or too large\n";
   const std::string too_large = "Mesh %s. Mesh counts too large for the file\n";
+  const std::string counts = "Mesh %s. Mesh POLYGONS counts are missing or negative\n";
   // clang-format off
   expect_reads({
     // other sections pass line by line, so does a lower-case keyword; either order
@@ -147,12 +122,9 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     {kHead + "POINTS float\n0 0 0\n" + polygons,     "", "Mesh %s. Mesh is not in float format\n"},  // no count, no type
     {kHead + "POINTS -1 float\n" + polygons,         "", "Mesh %s. Mesh POINTS count is missing, negative or too large\n"},
     {kHead + "POINTS 2147483648 float\n" + polygons, "", "Mesh %s. Mesh POINTS count is missing, negative or too large\n"},
-    {one + "POLYGONS\n3 0 0 0\n",                    "", "Mesh %s. Mesh POLYGONS counts are missing or negative\n"},
-    {one + "POLYGONS 1\n3 0 0 0\n",                  "", "Mesh %s. Mesh POLYGONS counts are missing or negative\n"},
-    {one + "POLYGONS -1 4\n3 0 0 0\n",               "", "Mesh %s. Mesh POLYGONS counts are missing or negative\n"},
-    {one + "POLYGONS 1 -4\n3 0 0 0\n",               "", "Mesh %s. Mesh POLYGONS counts are missing or negative\n"},
-    {one + "POLYGONS 1 4\n",                          "", vertex_count},
-    {one + "POLYGONS 1 4\n-3 0 0 0\n",               "", vertex_count},
+    {one + "POLYGONS\n3 0 0 0\n", "", counts}, {one + "POLYGONS 1\n3 0 0 0\n", "", counts},
+    {one + "POLYGONS -1 4\n3 0 0 0\n", "", counts}, {one + "POLYGONS 1 -4\n3 0 0 0\n", "", counts},
+    {one + "POLYGONS 1 4\n", "", vertex_count}, {one + "POLYGONS 1 4\n-3 0 0 0\n", "", vertex_count},
     {one + "POLYGONS 1 4\n2147483648 0\n",           "", vertex_count},
     {one + "POLYGONS 2 9\n3 0 0 0\n4 0 0 0 0\n",     "", "Mesh %s. Mesh polygons differ in vertex count\n"},
     {kHead + polygons,                                "", "Mesh %s. Mesh has no POINTS\n"},
@@ -166,26 +138,27 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
   // clang-format on
 }
 
-TEST_F(MeshFileDeathTest, WriterRefusals) {
-  // a text short enough to wait in the buffers until the file is finished
+// Long or no titles; a text that waits in the buffers till the end; Meshes refused before a file.
+TEST_F(MeshFileDeathTest, TitlesFullDiskAndRefusals) {
   Mesh* mesh = mesh_of(0, 3, 0);
+  const std::string title(100000, 'T');
+  for (const char* t : {title.c_str(), static_cast<const char*>(nullptr)}) {
+    save_mesh_vtk(path_.c_str(), mesh, t);
+    EXPECT_EQ(read_file(path_), "# vtk DataFile Version 3.0\n" + std::string(t ? t : "") +
+                                    "\nASCII\nDATASET POLYDATA\nPOINTS 0 float\nPOLYGONS 0 0\n");
+  }
   EXPECT_FATAL(save_mesh_vtk("/dev/full", mesh, "t"),
                "output file for mesh /dev/full cannot be written");
   free_mesh(mesh);
-  // Meshes that cannot be written are refused before a file is made.
-  Mesh* no_points = new_mesh();
-  EXPECT_FATAL(save_mesh_vtk(path_.c_str(), no_points, "t"), "empty matrix in size");
-  Mesh* no_polygons = new_mesh();
-  no_polygons->points = new_matrix(3, 1);
-  EXPECT_FATAL(save_mesh_vtk(path_.c_str(), no_polygons, "t"), "empty imatrix in size");
-  Mesh* flat = new_mesh();
-  flat->points = new_matrix(2, 1);
-  flat->polygons = new_integer_matrix(3, 0);
-  EXPECT_FATAL(save_mesh_vtk(path_.c_str(), flat, "t"), "Mesh points do not have 3 rows\n");
-  EXPECT_FALSE(testing::file_exists(path_));
-  free_mesh(no_points);
-  free_mesh(no_polygons);
-  free_mesh(flat);
+  const std::string none = testing::temp_path(".none.vtk");
+  Mesh* bad = new_mesh();
+  EXPECT_FATAL(save_mesh_vtk(none.c_str(), bad, "t"), "empty matrix in size");
+  bad->points = new_matrix(2, 1);
+  EXPECT_FATAL(save_mesh_vtk(none.c_str(), bad, "t"), "empty imatrix in size");
+  bad->polygons = new_integer_matrix(3, 0);
+  EXPECT_FATAL(save_mesh_vtk(none.c_str(), bad, "t"), "Mesh points do not have 3 rows\n");
+  EXPECT_FALSE(testing::file_exists(none));
+  free_mesh(bad);
 }
 
 }  // namespace
