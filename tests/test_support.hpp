@@ -6,8 +6,10 @@
 
 #include <csignal>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -126,5 +128,20 @@ class GlobalsTest : public ::testing::Test {
     Label = nullptr;
   }
 };
+
+// The host-order bytes of each value in turn, as the native files hold them: host_bytes(4, 0.5f).
+template <typename... T>
+std::string host_bytes(const T&... values) {
+  std::string bytes;
+  (bytes.append(reinterpret_cast<const char*>(&values), sizeof values), ...);
+  return bytes;
+}
+
+// The float with these bits: NaN payloads and denormals that no literal spells.
+inline float float_from_bits(std::uint32_t bits) {
+  float value = 0.0f;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
 
 }  // namespace brintom::testing
