@@ -191,4 +191,12 @@ void expect_reads(const std::vector<ReadRow>& rows, Read read) {
   }
 }
 
+// The host-order bytes of each value in turn, as the native files hold them: host_bytes(4, 0.5f).
+template <typename... T>
+std::string host_bytes(const T&... values) {
+  std::string bytes;
+  (bytes.append(reinterpret_cast<const char*>(&values), sizeof values), ...);
+  return bytes;
+}
+
 }  // namespace brintom::testing
