@@ -10,8 +10,10 @@
 #include "support/byte_order.hpp"
 #include "support/fatal.hpp"
 #include "support/strings.hpp"
-#include "vtk/keyword_scan.hpp"
+#include "vtk/ascii_values.hpp"
+#include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
+#include "vtk/volume_scan.hpp"
 #include "vtk/words.hpp"
 
 namespace brintom {

@@ -12,8 +12,10 @@
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "vtk/header.hpp"
-#include "vtk/keyword_scan.hpp"
+#include "vtk/ascii_values.hpp"
+#include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
+#include "vtk/volume_scan.hpp"
 #include "vtk/words.hpp"
 
 namespace brintom {

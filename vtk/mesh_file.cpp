@@ -11,7 +11,9 @@
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "support/text.hpp"
-#include "vtk/keyword_scan.hpp"
+#include "vtk/ascii_values.hpp"
+#include "vtk/keyword_line.hpp"
+#include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
 #include "vtk/words.hpp"
 

@@ -1,4 +1,4 @@
-#include "vtk/keyword_scan.hpp"
+#include "vtk/volume_scan.hpp"
 
 #include <climits>
 #include <cstdio>
@@ -20,14 +20,6 @@ constexpr char kTooLargeForFile[]      = "DIMENSIONS too large for the file\n";
 // clang-format on
 
 }  // namespace
-
-int read_keyword_line(std::FILE* file, KeywordLine& line) {
-  const int result = get_line(line.text, kKeywordLineCapacity, file);
-  line.rest = line.text;
-  line.word.clear();
-  scan_word(line.rest, line.word);
-  return result;
-}
 
 void read_volume_keyword_line(std::FILE* file, KeywordLine& line) {
   if (read_keyword_line(file, line) <= 0) error_message(kEmptyLine);
@@ -73,59 +65,6 @@ void check_point_count(VolumeScan& scan, const char* rest) {
 void read_data_type(VolumeScan& scan, const char* rest) {
   std::string name, type;
   if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
-}
-
-bool AsciiValues::next_float(float& value) { return took(stuck_ ? 0 : scanner_.scan_float(value)); }
-
-void AsciiValues::next_floats(float* values, std::size_t count) {
-  while (count > 0) {
-    if (stuck_) {  // every later read is missing, and the values stay as they are
-      missing_ += static_cast<long long>(count);
-      return;
-    }
-    const std::size_t plain = scanner_.scan_plain_floats(values, count);
-    values += plain;
-    count -= plain;
-    if (count == 0) break;
-    next_float(*values++);
-    --count;
-  }
-}
-
-void AsciiValues::skip(long long count) {
-  for (float dropped; count > 0 && !stuck_; --count) next_float(dropped);
-  missing_ += count;
-}
-
-bool AsciiValues::next_integer(long& value) { return took(stuck_ ? 0 : scanner_.scan_long(value)); }
-
-bool AsciiValues::took(int result) {
-  if (result == 1) return true;
-  ++missing_;
-  if (stuck_) return false;
-  if (result == EOF) {
-    stuck_ = true;  // nothing more can be read
-    return false;
-  }
-  // A failure may take a character or two (a lone sign), so the next try can succeed. Two
-  // failures in one place mean every later try fails the same way.
-  const long position = scanner_.position();
-  if (position == failed_at_) stuck_ = true;
-  failed_at_ = position;
-  return false;
-}
-
-void warn_missing_values(const char* path, long long missing, long long count, const char* what,
-                         const char* zero) {
-  if (missing <= 0) return;
-  std::string line = "warning: vtk file ";
-  line += path;
-  line += ": " + std::to_string(missing) + " of " + std::to_string(count) + ' ';
-  if (what != nullptr) line += std::string(what) + ' ';
-  line += "values missing";
-  if (zero != nullptr) line += std::string(", read as ") + zero;
-  line += '\n';
-  std::fputs(line.c_str(), stderr);
 }
 
 }  // namespace brintom
