@@ -11,8 +11,8 @@
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
-#include "vtk/header.hpp"
 #include "vtk/ascii_values.hpp"
+#include "vtk/header.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
 #include "vtk/volume_scan.hpp"
@@ -53,61 +53,6 @@ MaskShape shape_of(Mask m) {
   mask_size(m, &shape.slices, &shape.rows, &shape.columns);
   return shape;
 }
-
-// The state of one load_mask_vtk call.
-struct MaskScan {
-  MaskScan(const char* path, std::FILE* file) : volume(path, file, kMaskLimits) {}
-  VolumeScan volume;
-  Mask mask = nullptr;
-};
-
-// A coordinate array: count numbers after its line, whatever the line says; all dropped.
-void pass_over_array(MaskScan& scan, const char* keyword, long long count) {
-  checked_voxel_count(scan.volume);
-  AsciiValues values(scan.volume.file);
-  values.skip(count);
-  warn_missing_values(scan.volume.path, values.missing(), count, keyword, nullptr);
-}
-
-void x_array(MaskScan& s, const char*) { pass_over_array(s, kXCoordinates, s.volume.columns); }
-void y_array(MaskScan& s, const char*) { pass_over_array(s, kYCoordinates, s.volume.rows); }
-void z_array(MaskScan& s, const char*) { pass_over_array(s, kZCoordinates, s.volume.slices); }
-
-void read_voxels(MaskScan& scan, const char*) {
-  // A LOOKUP_TABLE before any SCALARS line has no data type: refused the same way.
-  if (!strcomp(scan.volume.data_type.c_str(), kShort)) error_message(kNotShort);
-  const VolumeScan& volume = scan.volume;
-  const int voxels = checked_voxel_count(volume);
-  check_volume_fits(volume, sizeof(short));
-  scan.mask = new_mask(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
-                       static_cast<int>(volume.columns));
-  short* voxel = scan.mask[0][0];
-  AsciiValues values(volume.file);
-  for (int i = 0; i < voxels; ++i) {
-    long value = 0;
-    // The low 16 bits, two's complement: 40000 is stored as -25536.
-    if (values.next_integer(value)) {
-      voxel[i] = static_cast<short>(static_cast<std::uint16_t>(value));
-    }
-  }
-  warn_missing_values(volume.path, values.missing(), voxels, nullptr, kReadAsZero);
-}
-
-// Tried in this order; the first equal word decides. Any other line is passed over.
-// clang-format off
-constexpr Keyword<MaskScan> kKeywords[] = {
-  {kDimensions,   [](MaskScan& s, const char* rest) { read_dimensions(s.volume, rest); }},
-  {kXCoordinates, x_array},
-  {kYCoordinates, y_array},
-  {kZCoordinates, z_array},
-  {kOrigin,       [](MaskScan&, const char*) {}},
-  {kSpacing,      [](MaskScan&, const char*) {}},
-  {kPointData,    [](MaskScan& s, const char* rest) { check_point_count(s.volume, rest); }},
-  {kCellData,     [](MaskScan&, const char*) {}},
-  {kScalars,      [](MaskScan& s, const char* rest) { read_data_type(s.volume, rest); }},
-  {kLookupTable,  read_voxels},
-};
-// clang-format on
 
 }  // namespace
 
@@ -174,13 +119,24 @@ void save_image_vtk_binary_short(const char* path, Mask m, int swap) {
 
 Mask load_mask_vtk(const char* path) {
   FileHandle file(read_vtk_preamble(path, VtkReader::mask));
-  MaskScan scan(path, file.get());
-  KeywordLine line;
-  while (scan.mask == nullptr) {
-    read_volume_keyword_line(file.get(), line);
-    dispatch_keyword(kKeywords, scan, line);
+  VolumeScan volume(path, file.get(), kMaskLimits, NumberEncoding::ascii);
+  scan_to_value_block(volume);
+  // A LOOKUP_TABLE before any SCALARS line has no data type: refused the same way.
+  if (!strcomp(volume.data_type.c_str(), kShort)) error_message(kNotShort);
+  const int voxels = check_volume_fits(volume, sizeof(short));
+  Mask mask = new_mask(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
+                       static_cast<int>(volume.columns));
+  short* voxel = mask[0][0];
+  AsciiValues values(file.get());
+  for (int i = 0; i < voxels; ++i) {
+    long value = 0;
+    // The low 16 bits, two's complement: 40000 is stored as -25536.
+    if (values.next_integer(value)) {
+      voxel[i] = static_cast<short>(static_cast<std::uint16_t>(value));
+    }
   }
-  return scan.mask;
+  warn_missing_values(path, values.missing(), voxels, nullptr, kReadAsZero);
+  return mask;
 }
 
 }  // namespace brintom
