@@ -12,6 +12,7 @@
 #include "support/file_handle.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
+#include "support/zeroed.hpp"
 
 namespace brintom {
 namespace {
@@ -105,8 +106,7 @@ void write_word(OutputFile& out, std::int32_t value) { out.write(&value, sizeof 
 }  // namespace
 
 Mesh* new_mesh() {
-  auto* mesh = static_cast<Mesh*>(std::calloc(1, sizeof(Mesh)));
-  if (mesh == nullptr) error_message(kRecordFailure);
+  auto* mesh = zeroed<Mesh>(1, kRecordFailure);
   mesh->polygons = nullptr;
   mesh->points = nullptr;
   mesh->weights = nullptr;

@@ -10,6 +10,7 @@
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
 #include "support/text.hpp"
+#include "volume/voxel_block.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/words.hpp"
@@ -123,11 +124,13 @@ void scan_to_value_block(VolumeScan& scan) {
 }
 
 int check_volume_fits(const VolumeScan& scan, int bytes_per_voxel) {
-  const long long voxels = checked_voxel_count(scan);
-  // The voxel block and the row tables that a Frame or a Mask of these dimensions takes.
-  const long long bytes = voxels * bytes_per_voxel + 8 * scan.slices * (scan.rows + 1) + 64;
+  const int voxels = checked_voxel_count(scan);
+  // The voxels and tables that a Frame or a Mask of these dimensions takes, give or take its
+  // prefix.
+  const long long bytes =
+      voxel_tables_bytes(0, bytes_per_voxel, scan.slices, scan.rows, scan.columns) + 64;
   if (!within_reach(bytes, bytes_left(scan.file))) error_message(kTooLargeForFile);
-  return static_cast<int>(voxels);
+  return voxels;
 }
 
 }  // namespace brintom
