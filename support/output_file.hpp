@@ -35,7 +35,15 @@ class OutputFile {
   const char* head_;
 };
 
+// The heads of the writers' messages, one for each kind of data, written before the path:
+// head + path + tail. The image and mask writers' open-failure tail follows the path directly.
+// clang-format off
+inline constexpr char kImageOutputHead[] = "Image output file ";
+inline constexpr char kMaskOutputHead[]  = "Mask output file ";
+inline constexpr char kMeshOutputHead[]  = "output file for mesh ";
+inline constexpr char kCannotBeOpened[]  = "cannot be opened";
 inline constexpr char kCannotBeWritten[] = " cannot be written";
+// clang-format on
 
 // Text for an OutputFile, gathered in one bounded buffer: print() appends what printf would
 // write, and the buffer goes to the file whenever the next piece does not fit, so a writer's

@@ -8,6 +8,7 @@
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
+#include "support/strings.hpp"
 #include "support/zeroed.hpp"
 #include "volume/native_file.hpp"
 #include "volume/native_layout.hpp"
@@ -17,11 +18,9 @@ namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kSaveContext[]      = "Image %s. ";
-constexpr char kSaveOpenFailure[]  = "Image output file cannot be opened";
-constexpr char kSaveHead[]         = "Image output file ";
-constexpr char kSaveNoFrame[]      = "Image has an empty frame";
-constexpr char kSaveMixedFrames[]  = "Image frames differ in size";
+constexpr char kSaveContext[]     = "Image %s. ";
+constexpr char kSaveNoFrame[]     = "Image has an empty frame";
+constexpr char kSaveMixedFrames[] = "Image frames differ in size";
 // clang-format on
 
 // The prefix stores sizes as floats, which hold integers exactly up to 2^24.
@@ -175,10 +174,10 @@ void save_image(const char* path, Image* image) {
     }
   }
 
-  OutputFile out(path, kSaveHead);
+  OutputFile out(path, kImageOutputHead);
   if (!out.is_open()) {
     std::printf(kSaveContext, path);
-    error_message(kSaveOpenFailure);
+    error_message(cat(kImageOutputHead, kCannotBeOpened));  // the path is in the context line
   }
   const NativeImageHeader header{columns, rows, slices, frame_count};
   out.write(&header, sizeof header);

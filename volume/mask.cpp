@@ -36,11 +36,6 @@ enum PrefixWord {
 };
 static_assert(kPrefixWords == 9, "the prefix is nine words");
 
-// clang-format off
-constexpr char kSaveHead[]     = "Mask output file ";
-constexpr char kSaveOpenTail[] = "cannot be opened";
-// clang-format on
-
 struct MaskSize {
   int slices;
   int rows;
@@ -124,8 +119,8 @@ void save_mask(const char* path, Mask m) {
   int slices = 0, rows = 0, columns = 0;
   mask_size(m, &slices, &rows, &columns);
 
-  OutputFile out(path, kSaveHead);
-  if (!out.is_open()) error_message(cat2(kSaveHead, path, kSaveOpenTail));
+  OutputFile out(path, kMaskOutputHead);
+  if (!out.is_open()) error_message(cat2(kMaskOutputHead, path, kCannotBeOpened));
   const NativeMaskHeader header{columns, rows, slices};
   out.write(&header, sizeof header);
   out.write(m[0][0], voxel_count({slices, rows, columns}) * sizeof(short));

@@ -52,7 +52,7 @@ T* payload_buffer(std::size_t count) {
 }
 
 void open_or_fail(const OutputFile& out, const char* path) {
-  if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kImageOutputTail));
+  if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kCannotBeOpened));
 }
 
 void write_ascii(const char* path, Image* image, const Flavour& flavour) {

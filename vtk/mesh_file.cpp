@@ -21,7 +21,6 @@ namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kSaveHead[]         = "output file for mesh ";
 constexpr char kSaveOpenTail[]     = " cannot be opened.\n";
 constexpr char kNotThreeRows[]     = "Mesh points do not have 3 rows\n";
 constexpr char kLoadContext[]      = "Mesh %s. ";
@@ -156,8 +155,8 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
   imatrix_size(mesh->polygons, &vertices, &polygons);
   if (rows != kAxes) error_message(kNotThreeRows);
 
-  OutputFile out(path, kSaveHead);
-  if (!out.is_open()) error_message(cat2(kSaveHead, path, kSaveOpenTail));
+  OutputFile out(path, kMeshOutputHead);
+  if (!out.is_open()) error_message(cat2(kMeshOutputHead, path, kSaveOpenTail));
   TextWriter text(out);
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, title != nullptr ? title : "", kAscii, kDataset,
              kPolydata);
