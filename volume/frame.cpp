@@ -87,6 +87,8 @@ void free_frame(Frame f) {
   ledger_add(Imgcnt, -1);
 }
 
+bool is_placeholder(Frame f) { return read_prefix(f).slices < 0; }
+
 void frame_size(Frame f, int* slices, int* rows, int* columns) {
   const FrameSize size = read_prefix(f);
   *slices = size.slices < 0 ? -size.slices : size.slices;
@@ -158,7 +160,7 @@ void save_image(const char* path, Image* image) {
   // Everything is checked before the file is opened, so a refused Image leaves no file behind.
   bool complete = image != nullptr && image->frame_count >= 1 && image->frames != nullptr;
   for (int k = 0; complete && k < image->frame_count; ++k) {
-    complete = image->frames[k] != nullptr && read_prefix(image->frames[k]).slices > 0;
+    complete = image->frames[k] != nullptr && !is_placeholder(image->frames[k]);
   }
   if (!complete) {
     std::printf(kSaveContext, path);

@@ -24,6 +24,7 @@ inline constexpr Flavour kAsciiStructuredFloat{kAscii, kStructuredPoints, kAscii
 
 // Writes lines 1 to 10: version, Label, encoding, DATASET, DIMENSIONS (columns rows slices),
 // SPACING and ORIGIN from the geometry settings with "%f", POINT_DATA, scalars, LOOKUP_TABLE.
-void write_image_header(OutputFile& out, const Flavour& flavour, int columns, int rows, int slices);
+void write_image_header(BufferedOutput& out, const Flavour& flavour, int columns, int rows,
+                        int slices);
 
 }  // namespace brintom

@@ -37,10 +37,10 @@ Volume single_frame(Image* image) {
   int frame_count = 0, slices = 0, rows = 0, columns = 0;
   image_size(image, &frame_count, &slices, &rows, &columns);
   if (frame_count > 1) error_message(kCannotStore);
-  const float* first = image->frames[0][0][0];
-  if (first[-3] < 0.0f) error_message(kCannotStore);  // the prefix's slice count: a placeholder
+  if (is_placeholder(image->frames[0])) error_message(kCannotStore);
   return {columns, rows, slices,
-          static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns, first};
+          static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns,
+          image->frames[0][0][0]};
 }
 
 // Taken before the output is opened, so that running out of memory leaves no file behind.
@@ -51,39 +51,35 @@ T* payload_buffer(std::size_t count) {
   return buffer;
 }
 
-void open_or_fail(const OutputFile& out, const char* path) {
+void open_or_fail(const BufferedOutput& out, const char* path) {
   if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kCannotBeOpened));
 }
 
 void write_ascii(const char* path, Image* image, const Flavour& flavour) {
   const Volume volume = single_frame(image);
-  const std::unique_ptr<char[]> buffer(payload_buffer<char>(kBufferBytes));
-  OutputFile out(path, kImageOutputHead);
+  BufferedOutput out(path, kImageOutputHead, kBufferBytes);
   open_or_fail(out, path);
   write_image_header(out, flavour, volume.columns, volume.rows, volume.slices);
 
-  // Eight values a line, "%8.2f " each; flush while a whole line still fits.
+  // Eight values a line, "%8.2f " each, with room for a whole line asked once a line.
   constexpr std::size_t kLineRoom = 8 * (kFormattedRoom + 1) + 1;
-  char* const start = buffer.get();
-  char* end = start;
   const float* value = volume.first;
   std::size_t left = volume.voxels;
   for (; left >= 8; left -= 8) {
+    char* end = out.room(kLineRoom);
     for (int k = 0; k < 8; ++k) {
       end = format_fixed2_field(end, *value++);
       *end++ = ' ';
     }
     *end++ = '\n';
-    if (static_cast<std::size_t>(start + kBufferBytes - end) < kLineRoom) {
-      out.write(start, static_cast<std::size_t>(end - start));
-      end = start;
-    }
+    out.took(end);
   }
+  char* end = out.room(kLineRoom);
   for (; left > 0; --left) {  // the last, short line has no line feed
     end = format_fixed2_field(end, *value++);
     *end++ = ' ';
   }
-  out.write(start, static_cast<std::size_t>(end - start));
+  out.took(end);
   out.finish();
 }
 
@@ -98,9 +94,9 @@ void save_image_vtk_ascii_structured(const char* path, Image* image) {
 void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
   const Volume volume = single_frame(image);
   constexpr std::size_t kWords = kBufferBytes / sizeof(std::uint32_t);
-  const std::unique_ptr<std::uint32_t[]> buffer(
-      swap != 0 ? payload_buffer<std::uint32_t>(kWords) : nullptr);
-  OutputFile out(path, kImageOutputHead);
+  const std::unique_ptr<std::uint32_t[]> buffer(swap != 0 ? payload_buffer<std::uint32_t>(kWords)
+                                                          : nullptr);
+  BufferedOutput out(path, kImageOutputHead);
   open_or_fail(out, path);
   write_image_header(out, kBinaryFloat, volume.columns, volume.rows, volume.slices);
 

@@ -32,8 +32,8 @@ constexpr char kReadAsZero[]  = "0";
 constexpr std::size_t kVoxelsPerLine = 8;
 // The binary payload goes out through one bounded buffer of this many voxels.
 constexpr std::size_t kSwapVoxels = std::size_t{1} << 16;
-// A number, its blank and a line feed fit the text writer's room.
-static_assert(TextWriter::kRoom >= kFormattedRoom + 2, "room for one value");
+// A number, its blank and a line feed fit the output's room.
+static_assert(BufferedOutput::kRoom >= kFormattedRoom + 2, "room for one value");
 
 // A Mask's prefix holds each dimension in 16 bits, and there is always a first voxel.
 constexpr VolumeLimits kMaskLimits{1, kLargestMaskDimension};
@@ -56,9 +56,8 @@ MaskShape shape_of(Mask m) {
 
 void save_mask_vtk(const char* path, Mask m) {
   const MaskShape shape = shape_of(m);
-  OutputFile out(path, kMaskOutputHead);
-  if (!out.is_open()) error_message(cat2(kMaskOutputHead, path, kCannotBeOpened));
-  TextWriter text(out);
+  BufferedOutput text(path, kMaskOutputHead);
+  if (!text.is_open()) error_message(cat2(kMaskOutputHead, path, kCannotBeOpened));
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, kTitle, kAscii, kDataset, kRectilinearGrid);
   text.print("%s %d %d %d\n", kDimensions, shape.columns, shape.rows, shape.slices);
 
@@ -93,7 +92,7 @@ void save_mask_vtk(const char* path, Mask m) {
 
 void save_image_vtk_binary_short(const char* path, Mask m, int swap) {
   const MaskShape shape = shape_of(m);
-  OutputFile out(path, kImageOutputHead);
+  BufferedOutput out(path, kImageOutputHead);
   if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kCannotBeOpened));
   write_image_header(out, kBinaryUnsignedShort, shape.columns, shape.rows, shape.slices);
 
