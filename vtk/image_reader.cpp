@@ -67,8 +67,7 @@ long long read_binary_block(std::FILE* file, float* voxels, std::size_t count, S
       const std::size_t want = std::min(kPiece, count - got);
       const std::size_t piece = std::fread(voxels + got, sizeof(float), want, file);
       // Legacy binary files are big-endian; the build host is little-endian.
-      if (swap != 0)
-        reverse_bytes_32(reinterpret_cast<std::uint32_t*>(voxels + got), voxels + got, piece);
+      if (swap != 0) reverse_bytes_32(voxels + got, voxels + got, piece);
       got += piece;
       if (piece < want) break;  // the end of the file
     }
@@ -80,11 +79,11 @@ long long read_binary_block(std::FILE* file, float* voxels, std::size_t count, S
   // float i covers bytes 4i to 4i+3, which hold only values 2i and 2i+1, already widened.
   auto* bytes = reinterpret_cast<unsigned char*>(voxels);
   const std::size_t got = std::fread(bytes, sizeof(std::uint16_t), count, file);
+  if (swap != 0) reverse_bytes_16(bytes, bytes, got);
   for (std::size_t i = count; i-- > got;) voxels[i] = 0.0f;
   for (std::size_t i = got; i-- > 0;) {
     std::uint16_t raw;
     std::memcpy(&raw, bytes + 2 * i, sizeof raw);
-    if (swap != 0) raw = __builtin_bswap16(raw);
     if (storage == Storage::int16) {
       std::int16_t value;
       std::memcpy(&value, &raw, sizeof value);

@@ -1,11 +1,7 @@
 #include "vtk/image_writer.hpp"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <cstddef>
 
 #include "support/byte_order.hpp"
 #include "support/fatal.hpp"
@@ -41,14 +37,6 @@ Volume single_frame(Image* image) {
   return {columns, rows, slices,
           static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns,
           image->frames[0][0][0]};
-}
-
-// Taken before the output is opened, so that running out of memory leaves no file behind.
-template <typename T>
-T* payload_buffer(std::size_t count) {
-  T* buffer = new (std::nothrow) T[count];
-  if (buffer == nullptr) error_message("allocation error in vtk writer");
-  return buffer;
 }
 
 void open_or_fail(const BufferedOutput& out, const char* path) {
@@ -93,23 +81,34 @@ void save_image_vtk_ascii_structured(const char* path, Image* image) {
 
 void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
   const Volume volume = single_frame(image);
-  constexpr std::size_t kWords = kBufferBytes / sizeof(std::uint32_t);
-  const std::unique_ptr<std::uint32_t[]> buffer(swap != 0 ? payload_buffer<std::uint32_t>(kWords)
-                                                          : nullptr);
-  BufferedOutput out(path, kImageOutputHead);
-  open_or_fail(out, path);
-  write_image_header(out, kBinaryFloat, volume.columns, volume.rows, volume.slices);
+  write_binary_volume(path, kBinaryFloat, volume.columns, volume.rows, volume.slices, volume.first,
+                      sizeof(float), swap);
+}
 
+void write_binary_volume(const char* path, const Flavour& flavour, int columns, int rows,
+                         int slices, const void* voxels, std::size_t width, int swap) {
+  // Only a swapped payload passes through the buffer.
+  BufferedOutput out(path, kImageOutputHead,
+                     swap != 0 ? kBufferBytes : BufferedOutput::kDefaultCapacity);
+  open_or_fail(out, path);
+  write_image_header(out, flavour, columns, rows, slices);
+
+  const std::size_t count = static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) *
+                            static_cast<std::size_t>(columns);
   if (swap == 0) {
-    out.write(volume.first, volume.voxels * sizeof(float));
+    out.write(voxels, count * width);
   } else {
     // Legacy binary files are big-endian; the build host is little-endian. Swap block by block
-    // through one bounded buffer rather than copying the image, reading each voxel once.
-    for (std::size_t done = 0; done < volume.voxels;) {
-      const std::size_t count = std::min(kWords, volume.voxels - done);
-      reverse_bytes_32(buffer.get(), volume.first + done, count);
-      out.write(buffer.get(), count * sizeof(std::uint32_t));
-      done += count;
+    // into the buffer rather than copying the volume, reading each voxel once.
+    const auto reverse = width == 2 ? reverse_bytes_16 : reverse_bytes_32;
+    const auto* from = static_cast<const unsigned char*>(voxels);
+    const std::size_t block = kBufferBytes / width;
+    for (std::size_t done = 0; done < count;) {
+      const std::size_t values = std::min(block, count - done);
+      char* to = out.room(values * width);
+      reverse(to, from + done * width, values);
+      out.took(to + values * width);
+      done += values;
     }
   }
   out.put('\n');

@@ -1,11 +1,8 @@
 #include "vtk/mask_file.hpp"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 #include "support/fatal.hpp"
 #include "support/number_format.hpp"
@@ -13,6 +10,7 @@
 #include "support/strings.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/header.hpp"
+#include "vtk/image_writer.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
 #include "vtk/volume_scan.hpp"
@@ -30,8 +28,6 @@ constexpr char kReadAsZero[]  = "0";
 
 // The voxels of an ASCII mask file, eight to a line.
 constexpr std::size_t kVoxelsPerLine = 8;
-// The binary payload goes out through one bounded buffer of this many voxels.
-constexpr std::size_t kSwapVoxels = std::size_t{1} << 16;
 // A number, its blank and a line feed fit the output's room.
 static_assert(BufferedOutput::kRoom >= kFormattedRoom + 2, "room for one value");
 
@@ -92,26 +88,8 @@ void save_mask_vtk(const char* path, Mask m) {
 
 void save_image_vtk_binary_short(const char* path, Mask m, int swap) {
   const MaskShape shape = shape_of(m);
-  BufferedOutput out(path, kImageOutputHead);
-  if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kCannotBeOpened));
-  write_image_header(out, kBinaryUnsignedShort, shape.columns, shape.rows, shape.slices);
-
-  const std::size_t voxels = shape.voxels();
-  if (swap == 0) {
-    out.write(m[0][0], voxels * sizeof(std::uint16_t));
-  } else {
-    // Legacy binary files are big-endian; the build host is little-endian.
-    auto buffer = std::make_unique<std::uint16_t[]>(kSwapVoxels);
-    for (std::size_t done = 0; done < voxels;) {
-      const std::size_t count = std::min(kSwapVoxels, voxels - done);
-      std::memcpy(buffer.get(), m[0][0] + done, count * sizeof(std::uint16_t));
-      for (std::size_t i = 0; i < count; ++i) buffer[i] = __builtin_bswap16(buffer[i]);
-      out.write(buffer.get(), count * sizeof(std::uint16_t));
-      done += count;
-    }
-  }
-  out.put('\n');
-  out.finish();
+  write_binary_volume(path, kBinaryUnsignedShort, shape.columns, shape.rows, shape.slices, m[0][0],
+                      sizeof(short), swap);
 }
 
 Mask load_mask_vtk(const char* path) {
