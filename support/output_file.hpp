@@ -63,9 +63,9 @@ class BufferedOutput {
 
   // Appends what printf would write.
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // Room for at least `bytes` (at most the capacity) at the end of the gathered text; the caller
+  // Room for at least `bytes` (at most the capacity) at the end of what is gathered; the caller
   // writes there and hands the end of what it wrote to took(). Numbers go in this way, without a
-  // printf call.
+  // printf call, and swapped binary values.
   static constexpr std::size_t kRoom = 80;
   char* room(std::size_t bytes = kRoom) {
     if (capacity_ - used_ < bytes) flush();
