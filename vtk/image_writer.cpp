@@ -8,6 +8,7 @@
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
+#include "vtk/binary_volume.hpp"
 #include "vtk/header.hpp"
 
 namespace brintom {
