@@ -10,6 +10,7 @@
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "support/zeroed.hpp"
+#include "volume/frame_prefix.hpp"
 #include "volume/native_file.hpp"
 #include "volume/native_layout.hpp"
 #include "volume/voxel_block.hpp"
@@ -87,7 +88,7 @@ void free_frame(Frame f) {
   ledger_add(Imgcnt, -1);
 }
 
-bool is_placeholder(Frame f) { return read_prefix(f).slices < 0; }
+float stored_slices(Frame f) { return (f[0][0] - kPrefixFloats)[0]; }
 
 void frame_size(Frame f, int* slices, int* rows, int* columns) {
   const FrameSize size = read_prefix(f);
@@ -160,7 +161,7 @@ void save_image(const char* path, Image* image) {
   // Everything is checked before the file is opened, so a refused Image leaves no file behind.
   bool complete = image != nullptr && image->frame_count >= 1 && image->frames != nullptr;
   for (int k = 0; complete && k < image->frame_count; ++k) {
-    complete = image->frames[k] != nullptr && !is_placeholder(image->frames[k]);
+    complete = image->frames[k] != nullptr && static_cast<int>(stored_slices(image->frames[k])) > 0;
   }
   if (!complete) {
     std::printf(kSaveContext, path);

@@ -8,6 +8,7 @@
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
+#include "volume/frame_prefix.hpp"
 #include "vtk/binary_volume.hpp"
 #include "vtk/header.hpp"
 
@@ -34,7 +35,7 @@ Volume single_frame(Image* image) {
   int frame_count = 0, slices = 0, rows = 0, columns = 0;
   image_size(image, &frame_count, &slices, &rows, &columns);
   if (frame_count > 1) error_message(kCannotStore);
-  if (is_placeholder(image->frames[0])) error_message(kCannotStore);
+  if (stored_slices(image->frames[0]) < 0.0f) error_message(kCannotStore);  // a placeholder
   return {columns, rows, slices,
           static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns,
           image->frames[0][0][0]};
