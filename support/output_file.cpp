@@ -55,17 +55,17 @@ void OutputFile::remove_if_regular(const char* path) {
 
 namespace {
 
-// Every buffered writer is a VTK writer.
-char* take_buffer(std::size_t capacity) {
+char* take_buffer(std::size_t capacity, const char* no_memory) {
   char* buffer = new (std::nothrow) char[capacity];
-  if (buffer == nullptr) error_message("allocation error in vtk writer");
+  if (buffer == nullptr) error_message(no_memory);
   return buffer;
 }
 
 }  // namespace
 
-BufferedOutput::BufferedOutput(const char* path, const char* head, std::size_t capacity)
-    : capacity_(capacity), buffer_(take_buffer(capacity)), out_(path, head) {}
+BufferedOutput::BufferedOutput(const char* path, const char* head, const char* no_memory,
+                               std::size_t capacity)
+    : capacity_(capacity), buffer_(take_buffer(capacity, no_memory)), out_(path, head) {}
 
 void BufferedOutput::print(const char* format, ...) {
   std::va_list arguments;

@@ -53,9 +53,9 @@ class BufferedOutput {
   // The buffer of the mask and mesh writers; a bulk writer asks for more.
   static constexpr std::size_t kDefaultCapacity = std::size_t{1} << 16;
 
-  // Takes capacity bytes (fatal "allocation error in vtk writer" without them), then opens path
-  // as OutputFile does.
-  BufferedOutput(const char* path, const char* head, std::size_t capacity = kDefaultCapacity);
+  // Takes capacity bytes (fatal no_memory without them), then opens path as OutputFile does.
+  BufferedOutput(const char* path, const char* head, const char* no_memory,
+                 std::size_t capacity = kDefaultCapacity);
   BufferedOutput(const BufferedOutput&) = delete;
   BufferedOutput& operator=(const BufferedOutput&) = delete;
 

@@ -11,6 +11,7 @@
 #include "volume/frame_prefix.hpp"
 #include "vtk/binary_volume.hpp"
 #include "vtk/header.hpp"
+#include "vtk/writer_messages.hpp"
 
 namespace brintom {
 namespace {
@@ -47,7 +48,7 @@ void open_or_fail(const BufferedOutput& out, const char* path) {
 
 void write_ascii(const char* path, Image* image, const Flavour& flavour) {
   const Volume volume = single_frame(image);
-  BufferedOutput out(path, kImageOutputHead, kBufferBytes);
+  BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure, kBufferBytes);
   open_or_fail(out, path);
   write_image_header(out, flavour, volume.columns, volume.rows, volume.slices);
 
@@ -90,7 +91,7 @@ void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
 void write_binary_volume(const char* path, const Flavour& flavour, int columns, int rows,
                          int slices, const void* voxels, std::size_t width, int swap) {
   // Only a swapped payload passes through the buffer.
-  BufferedOutput out(path, kImageOutputHead,
+  BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure,
                      swap != 0 ? kBufferBytes : BufferedOutput::kDefaultCapacity);
   open_or_fail(out, path);
   write_image_header(out, flavour, columns, rows, slices);

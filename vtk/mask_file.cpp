@@ -15,6 +15,7 @@
 #include "vtk/preamble.hpp"
 #include "vtk/volume_scan.hpp"
 #include "vtk/words.hpp"
+#include "vtk/writer_messages.hpp"
 
 namespace brintom {
 namespace {
@@ -52,7 +53,7 @@ MaskShape shape_of(Mask m) {
 
 void save_mask_vtk(const char* path, Mask m) {
   const MaskShape shape = shape_of(m);
-  BufferedOutput text(path, kMaskOutputHead);
+  BufferedOutput text(path, kMaskOutputHead, kWriterAllocationFailure);
   if (!text.is_open()) error_message(cat2(kMaskOutputHead, path, kCannotBeOpened));
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, kTitle, kAscii, kDataset, kRectilinearGrid);
   text.print("%s %d %d %d\n", kDimensions, shape.columns, shape.rows, shape.slices);

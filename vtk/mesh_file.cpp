@@ -16,6 +16,7 @@
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
 #include "vtk/words.hpp"
+#include "vtk/writer_messages.hpp"
 
 namespace brintom {
 namespace {
@@ -155,7 +156,7 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
   imatrix_size(mesh->polygons, &vertices, &polygons);
   if (rows != kAxes) error_message(kNotThreeRows);
 
-  BufferedOutput text(path, kMeshOutputHead);
+  BufferedOutput text(path, kMeshOutputHead, kWriterAllocationFailure);
   if (!text.is_open()) error_message(cat2(kMeshOutputHead, path, kSaveOpenTail));
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, title != nullptr ? title : "", kAscii, kDataset,
              kPolydata);
