@@ -90,9 +90,10 @@ void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
 
 void write_binary_volume(const char* path, const Flavour& flavour, int columns, int rows,
                          int slices, const void* voxels, std::size_t width, int swap) {
-  // Only a swapped payload passes through the buffer.
+  // Only a swapped payload passes through the buffer. Otherwise the header and the voxels go
+  // straight to the file, and the buffer holds just the closing line feed: put() asks for room().
   BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure,
-                     swap != 0 ? kBufferBytes : BufferedOutput::kDefaultCapacity);
+                     swap != 0 ? kBufferBytes : BufferedOutput::kRoom);
   open_or_fail(out, path);
   write_image_header(out, flavour, columns, rows, slices);
 
