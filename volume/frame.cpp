@@ -144,8 +144,8 @@ Image* load_image(const char* path) {
   file.check_header(header.slices > 0 && header.frame_count >= 0 &&
                     buildable(header.slices, header.rows, header.columns));
   // Each Frame's voxels, prefix and tables, and its entry in the frame table.
-  const long long frame_bytes =
-      voxel_tables_bytes(kPrefixFloats, sizeof(float), size.slices, size.rows, size.columns) + 64;
+  const long long frame_bytes = voxel_tables_bytes(
+      kPrefixFloats, sizeof(float), size.slices, size.rows, size.columns, TablesSlack::allocations);
   file.check_fits(frame_bytes, header.frame_count, 8);
 
   Image* image = new_image(header.frame_count, header.slices, header.rows, header.columns);

@@ -106,8 +106,8 @@ Mask load_mask(const char* path) {
   NativeMaskHeader header{};
   file.read_header(&header, sizeof header);
   file.check_header(representable(header.slices, header.rows, header.columns));
-  file.check_fits(
-      voxel_tables_bytes(kPrefixWords, sizeof(short), header.slices, header.rows, header.columns));
+  file.check_fits(voxel_tables_bytes(kPrefixWords, sizeof(short), header.slices, header.rows,
+                                     header.columns, TablesSlack::none));
 
   Mask mask = new_mask(header.slices, header.rows, header.columns);
   file.read_voxels(mask[0][0], sizeof(short), voxel_count(read_prefix(mask)));

@@ -127,8 +127,8 @@ int check_volume_fits(const VolumeScan& scan, int bytes_per_voxel) {
   const int voxels = checked_voxel_count(scan);
   // The voxels and tables that a Frame or a Mask of these dimensions takes, give or take its
   // prefix.
-  const long long bytes =
-      voxel_tables_bytes(0, bytes_per_voxel, scan.slices, scan.rows, scan.columns) + 64;
+  const long long bytes = voxel_tables_bytes(0, bytes_per_voxel, scan.slices, scan.rows,
+                                             scan.columns, TablesSlack::allocations);
   if (!within_reach(bytes, bytes_left(scan.file))) error_message(kTooLargeForFile);
   return voxels;
 }
