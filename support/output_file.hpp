@@ -36,7 +36,8 @@ class OutputFile {
 };
 
 // The heads of the writers' messages, one for each kind of data, written before the path:
-// head + path + tail. The image and mask writers' open-failure tail follows the path directly.
+// head + path + tail. The image and mask writers' open-failure tail follows the path directly,
+// as does the native mask reader's.
 // clang-format off
 inline constexpr char kImageOutputHead[] = "Image output file ";
 inline constexpr char kMaskOutputHead[]  = "Mask output file ";

@@ -7,6 +7,7 @@
 
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
+#include "support/output_file.hpp"
 #include "support/strings.hpp"
 
 namespace brintom {
@@ -26,7 +27,7 @@ struct NativeRow {
 constexpr NativeRow kNative[] = {
   /* image */ {" file ", " cannot be opened", " is too short to hold an image header",
                " has an impossible image header", "image", "0.0"},
-  /* mask  */ {"file ", "cannot be opened", " is too short to hold a mask header",
+  /* mask  */ {"file ", kCannotBeOpened, " is too short to hold a mask header",
                " has mask dimensions outside 1..32767", "mask", "0"},
 };
 // clang-format on
