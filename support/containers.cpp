@@ -8,6 +8,7 @@
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"
 #include "support/text.hpp"
+#include "support/zeroed.hpp"
 
 namespace brintom {
 namespace {
@@ -58,18 +59,17 @@ std::size_t room_for(int count) {
   return static_cast<std::size_t>(read_back > count ? read_back : count) + 1;
 }
 
+// A container's block: element 0 and count elements; a negative count is fatal with message.
 template <typename T>
-T* zeroed(int count, const char* message) {
+T* container_block(int count, const char* message) {
   if (count < 0) error_message(message);
-  auto* block = static_cast<T*>(std::calloc(room_for(count), sizeof(T)));
-  if (block == nullptr) error_message(message);
-  return block;
+  return zeroed<T>(room_for(count), message);
 }
 
 }  // namespace
 
 Vector new_vector(int n) {
-  Vector v = zeroed<float>(n, kVectorFailure);
+  Vector v = container_block<float>(n, kVectorFailure);
   v[0] = static_cast<float>(n);
   account(kLedgerWord * (n + 1LL));
   ledger_add(Vecnt, 1);
@@ -95,7 +95,7 @@ int vector_size(Vector v) {
 }
 
 IntegerVector new_integer_vector(int n) {
-  IntegerVector v = zeroed<int>(n, kIvectorFailure);
+  IntegerVector v = container_block<int>(n, kIvectorFailure);
   v[0] = n;
   account(kLedgerWord * (n + 1LL));
   ledger_add(Ivecnt, 1);
@@ -115,7 +115,7 @@ int ivector_size(IntegerVector v) {
 }
 
 Matrix new_matrix(int rows, int columns) {
-  Matrix m = zeroed<Vector>(rows, kMatrixFailure);
+  Matrix m = container_block<Vector>(rows, kMatrixFailure);
   m[0] = new_vector(kMatrixInfoLength);
   m[0][1] = static_cast<float>(rows);
   m[0][2] = static_cast<float>(columns);
@@ -146,7 +146,7 @@ void matrix_size(Matrix m, int* rows, int* columns) {
 }
 
 IntegerMatrix new_integer_matrix(int rows, int columns) {
-  IntegerMatrix m = zeroed<IntegerVector>(rows, kImatrixFailure);
+  IntegerMatrix m = container_block<IntegerVector>(rows, kImatrixFailure);
   m[0] = new_integer_vector(kImatrixInfoLength);
   m[0][1] = rows;
   m[0][2] = columns;
@@ -176,7 +176,7 @@ void imatrix_size(IntegerMatrix m, int* rows, int* columns) {
 }
 
 StringVector new_stringvector(int n) {
-  StringVector v = zeroed<char*>(n, kStringvectorFailure);
+  StringVector v = container_block<char*>(n, kStringvectorFailure);
   v[0] = integer_to_string(n);
   return v;
 }

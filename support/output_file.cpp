@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "support/fatal.hpp"
@@ -52,15 +53,26 @@ void OutputFile::remove_if_regular(const char* path) {
   std::free(target);
 }
 
-TextWriter::TextWriter(OutputFile& out)
-    : out_(out), buffer_(std::make_unique<char[]>(kTextBufferBytes)) {}
+namespace {
 
-void TextWriter::print(const char* format, ...) {
+char* take_buffer(std::size_t capacity, const char* no_memory) {
+  char* buffer = new (std::nothrow) char[capacity];
+  if (buffer == nullptr) error_message(no_memory);
+  return buffer;
+}
+
+}  // namespace
+
+BufferedOutput::BufferedOutput(const char* path, const char* head, const char* no_memory,
+                               std::size_t capacity)
+    : capacity_(capacity), buffer_(take_buffer(capacity, no_memory)), out_(path, head) {}
+
+void BufferedOutput::print(const char* format, ...) {
   std::va_list arguments;
   va_start(arguments, format);
   std::va_list again;
   va_copy(again, arguments);
-  const std::size_t room = kTextBufferBytes - used_;
+  const std::size_t room = capacity_ - used_;
   const int length = std::vsnprintf(buffer_.get() + used_, room, format, arguments);
   va_end(arguments);
   if (length >= 0 && static_cast<std::size_t>(length) < room) {
@@ -71,7 +83,7 @@ void TextWriter::print(const char* format, ...) {
     flush();
     std::string piece(static_cast<std::size_t>(length) + 1, '\0');
     std::vsnprintf(piece.data(), piece.size(), format, again);
-    if (static_cast<std::size_t>(length) < kTextBufferBytes) {
+    if (static_cast<std::size_t>(length) < capacity_) {
       std::memcpy(buffer_.get(), piece.data(), static_cast<std::size_t>(length));
       used_ = static_cast<std::size_t>(length);
     } else {
@@ -81,12 +93,12 @@ void TextWriter::print(const char* format, ...) {
   va_end(again);
 }
 
-void TextWriter::finish() {
+void BufferedOutput::finish() {
   flush();
   out_.finish();
 }
 
-void TextWriter::flush() {
+void BufferedOutput::flush() {
   out_.write(buffer_.get(), used_);
   used_ = 0;
 }

@@ -35,23 +35,41 @@ class OutputFile {
   const char* head_;
 };
 
+// The heads of the writers' messages, one for each kind of data, written before the path:
+// head + path + tail. The image and mask writers' open-failure tail follows the path directly,
+// as does the native mask reader's.
+// clang-format off
+inline constexpr char kImageOutputHead[] = "Image output file ";
+inline constexpr char kMaskOutputHead[]  = "Mask output file ";
+inline constexpr char kMeshOutputHead[]  = "output file for mesh ";
+inline constexpr char kCannotBeOpened[]  = "cannot be opened";
 inline constexpr char kCannotBeWritten[] = " cannot be written";
+// clang-format on
 
-// Text for an OutputFile, gathered in one bounded buffer: print() appends what printf would
-// write, and the buffer goes to the file whenever the next piece does not fit, so a writer's
-// memory does not grow with its data.
-class TextWriter {
+// An OutputFile with one bounded buffer, taken before the file is opened so that running out of
+// memory leaves no file behind. Text gathers in the buffer and goes to the file whenever the
+// next piece does not fit, so a writer's memory does not grow with its data.
+class BufferedOutput {
  public:
-  explicit TextWriter(OutputFile& out);
-  TextWriter(const TextWriter&) = delete;
-  TextWriter& operator=(const TextWriter&) = delete;
+  // The buffer of the mask and mesh writers; a bulk writer asks for more.
+  static constexpr std::size_t kDefaultCapacity = std::size_t{1} << 16;
 
+  // Takes capacity bytes (fatal no_memory without them), then opens path as OutputFile does.
+  BufferedOutput(const char* path, const char* head, const char* no_memory,
+                 std::size_t capacity = kDefaultCapacity);
+  BufferedOutput(const BufferedOutput&) = delete;
+  BufferedOutput& operator=(const BufferedOutput&) = delete;
+
+  bool is_open() const { return out_.is_open(); }
+
+  // Appends what printf would write.
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // Room for at least kRoom bytes at the end of the gathered text; the caller writes there and
-  // hands the end of what it wrote to took(). Numbers go in this way, without a printf call.
+  // Room for at least `bytes` (at most the capacity) at the end of what is gathered; the caller
+  // writes there and hands the end of what it wrote to took(). Numbers go in this way, without a
+  // printf call, and swapped binary values.
   static constexpr std::size_t kRoom = 80;
-  char* room() {
-    if (kTextBufferBytes - used_ < kRoom) flush();
+  char* room(std::size_t bytes = kRoom) {
+    if (capacity_ - used_ < bytes) flush();
     return buffer_.get() + used_;
   }
   void took(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
@@ -59,16 +77,21 @@ class TextWriter {
     *room() = c;
     ++used_;
   }
+  // Sends what is gathered, then size bytes straight from data.
+  void write(const void* data, std::size_t size) {
+    flush();
+    out_.write(data, size);
+  }
   // Writes what is gathered and finishes the file.
   void finish();
 
  private:
   void flush();
 
-  static constexpr std::size_t kTextBufferBytes = std::size_t{1} << 16;
-  OutputFile& out_;
-  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;  // before out_: taken before the file is opened
   std::size_t used_ = 0;
+  OutputFile out_;
 };
 
 }  // namespace brintom

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/fatal.hpp"
+#include "support/zeroed.hpp"
 
 namespace brintom {
 namespace {
@@ -28,9 +29,7 @@ char* join(std::initializer_list<const char*> pieces) {
 
 char* new_string(int n) {
   if (n < 0) error_message("allocation error in string");
-  auto* s = static_cast<char*>(std::calloc(static_cast<std::size_t>(n) + 1, 1));
-  if (s == nullptr) error_message("allocation error in string");
-  return s;
+  return zeroed<char>(static_cast<std::size_t>(n) + 1, "allocation error in string");
 }
 
 char* copy(const char* s) { return join({s}); }

@@ -12,6 +12,7 @@
 #include "support/file_handle.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
+#include "support/zeroed.hpp"
 
 namespace brintom {
 namespace {
@@ -21,7 +22,6 @@ constexpr char kLoadContext[]     = "Mesh %s. ";
 constexpr char kLoadOpenFailure[] = "mesh file cannot be opened.\n";
 constexpr char kNegativeCount[]   = "mesh file has a negative count.\n";
 constexpr char kTooShort[]        = "mesh file is too short for its counts.\n";
-constexpr char kSaveHead[]        = "output file for mesh ";
 constexpr char kSaveOpenTail[]    = "cannot be opened.";
 constexpr char kRecordFailure[]   = "allocation error in new_mesh";
 // clang-format on
@@ -105,8 +105,7 @@ void write_word(OutputFile& out, std::int32_t value) { out.write(&value, sizeof 
 }  // namespace
 
 Mesh* new_mesh() {
-  auto* mesh = static_cast<Mesh*>(std::calloc(1, sizeof(Mesh)));
-  if (mesh == nullptr) error_message(kRecordFailure);
+  auto* mesh = zeroed<Mesh>(1, kRecordFailure);
   mesh->polygons = nullptr;
   mesh->points = nullptr;
   mesh->weights = nullptr;
@@ -164,8 +163,8 @@ void save_mesh(const char* path, Mesh* mesh) {
   imatrix_size(mesh->polygons, &polygon_rows, &polygon_columns);
   const int weights = vector_size(mesh->weights);
 
-  OutputFile out(path, kSaveHead);
-  if (!out.is_open()) error_message(cat2(kSaveHead, path, kSaveOpenTail));
+  OutputFile out(path, kMeshOutputHead);
+  if (!out.is_open()) error_message(cat2(kMeshOutputHead, path, kSaveOpenTail));
   // A matrix with no columns has no rows to write.
   write_word(out, point_columns);
   write_word(out, point_rows);

@@ -25,7 +25,7 @@ std::string three_floats(const char* keyword, float x, float y, float z) {
 
 }  // namespace
 
-void write_image_header(OutputFile& out, const Flavour& flavour, int columns, int rows,
+void write_image_header(BufferedOutput& out, const Flavour& flavour, int columns, int rows,
                         int slices) {
   // A Mask's dimensions may multiply beyond int: the count is written as it is.
   const long long voxels = 1LL * columns * rows * slices;
@@ -38,8 +38,8 @@ void write_image_header(OutputFile& out, const Flavour& flavour, int columns, in
   header += flavour.encoding;
   header += '\n';
   header += std::string(kDataset) + ' ' + flavour.dataset + '\n';
-  header += std::string(kDimensions) + ' ' + std::to_string(columns) + ' ' +
-            std::to_string(rows) + ' ' + std::to_string(slices) + '\n';
+  header += std::string(kDimensions) + ' ' + std::to_string(columns) + ' ' + std::to_string(rows) +
+            ' ' + std::to_string(slices) + '\n';
   header += three_floats(kSpacing, ColumnSpacing, RowSpacing, SliceSpacing);
   header += three_floats(kOrigin, ColumnOrigin, RowOrigin, SliceOrigin);
   header += std::string(kPointData) + ' ' + std::to_string(voxels) + '\n';

@@ -22,13 +22,9 @@ inline constexpr Flavour kBinaryUnsignedShort{kBinary, kStructuredPoints,
 inline constexpr Flavour kAsciiStructuredFloat{kAscii, kStructuredPoints, kAsciiFloat.scalars};
 // clang-format on
 
-// The open-failure message of the image writers: head + path + tail, the path running straight
-// into the tail.
-inline constexpr char kImageOutputHead[] = "Image output file ";
-inline constexpr char kImageOutputTail[] = "cannot be opened";
-
 // Writes lines 1 to 10: version, Label, encoding, DATASET, DIMENSIONS (columns rows slices),
 // SPACING and ORIGIN from the geometry settings with "%f", POINT_DATA, scalars, LOOKUP_TABLE.
-void write_image_header(OutputFile& out, const Flavour& flavour, int columns, int rows, int slices);
+void write_image_header(BufferedOutput& out, const Flavour& flavour, int columns, int rows,
+                        int slices);
 
 }  // namespace brintom

@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "support/byte_order.hpp"
 #include "support/fatal.hpp"
 #include "support/strings.hpp"
-#include "vtk/keyword_scan.hpp"
+#include "vtk/ascii_values.hpp"
+#include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
+#include "vtk/volume_scan.hpp"
 #include "vtk/words.hpp"
 
 namespace brintom {
@@ -33,93 +36,28 @@ struct ValueType {
   Storage storage;   // how a binary file holds one value; ASCII files hold text either way
 };
 
-struct Scan;
+// Reads count values into voxels and gives how many could not be read.
+using BlockReader = long long (*)(std::FILE* file, float* voxels, std::size_t count,
+                                  Storage storage, int swap);
 
 // What differs between the binary and the ASCII reader.
 struct Encoding {
   VtkReader column;
+  NumberEncoding numbers;
   std::array<ValueType, 3> types;  // accepted data type words; unused entries have no word
-  // Each returns how many values could not be read.
-  long long (*pass_over)(Scan& scan, long long count);
-  long long (*read_block)(Scan& scan, float* voxels, std::size_t count, Storage storage);
+  BlockReader read_block;
 };
 
-// The state of one call.
-struct Scan {
-  Scan(const char* path, std::FILE* file, const Encoding& encoding_in, int swap_in)
-      : volume(path, file, kFrameLimits), encoding(encoding_in), swap(swap_in) {}
-
-  VolumeScan volume;
-  const Encoding& encoding;
-  int swap;
-  Frame frame = nullptr;
-};
-
-void pass_over_array(Scan& scan, const char* keyword, long long count) {
-  checked_voxel_count(scan.volume);
-  const long long missing = scan.encoding.pass_over(scan, count);
-  warn_missing_values(scan.volume.path, missing, count, keyword, nullptr);
-}
-
-void x_array(Scan& s, const char*) { pass_over_array(s, kXCoordinates, s.volume.columns); }
-void y_array(Scan& s, const char*) { pass_over_array(s, kYCoordinates, s.volume.rows); }
-void z_array(Scan& s, const char*) { pass_over_array(s, kZCoordinates, s.volume.slices); }
-
-const ValueType* accepted_type(const Scan& scan) {
-  for (const ValueType& type : scan.encoding.types) {
-    if (type.word != nullptr && strcomp(scan.volume.data_type.c_str(), type.word)) return &type;
+const ValueType* accepted_type(const Encoding& encoding, const std::string& data_type) {
+  for (const ValueType& type : encoding.types) {
+    if (type.word != nullptr && strcomp(data_type.c_str(), type.word)) return &type;
   }
   return nullptr;
 }
 
-void read_value_block(Scan& scan, const char*) {
-  // A LOOKUP_TABLE before any SCALARS line leaves no data type word: refused the same way.
-  const ValueType* type = accepted_type(scan);
-  if (type == nullptr) {
-    std::printf(kFormatContext, scan.volume.path);
-    error_message(kNotAllowed);
-  }
-  const VolumeScan& volume = scan.volume;
-  const int voxels = checked_voxel_count(volume);
-  check_volume_fits(volume, sizeof(float));
-  scan.frame = new_frame(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
-                         static_cast<int>(volume.columns));
-  const long long missing = scan.encoding.read_block(
-      scan, scan.frame[0][0], static_cast<std::size_t>(voxels), type->storage);
-  warn_missing_values(volume.path, missing, voxels, nullptr, kReadAsZero);
-}
-
-// Tried in this order; the first equal word decides. Any other line is passed over.
-// clang-format off
-constexpr Keyword<Scan> kKeywords[] = {
-  {kDimensions,   [](Scan& s, const char* rest) { read_dimensions(s.volume, rest); }},
-  {kXCoordinates, x_array},
-  {kYCoordinates, y_array},
-  {kZCoordinates, z_array},
-  {kOrigin,       [](Scan&, const char*) {}},
-  {kSpacing,      [](Scan&, const char*) {}},
-  {kPointData,    [](Scan& s, const char* rest) { check_point_count(s.volume, rest); }},
-  {kCellData,     [](Scan&, const char*) {}},
-  {kScalars,      [](Scan& s, const char* rest) { read_data_type(s.volume, rest); }},
-  {kLookupTable,  read_value_block},
-};
-// clang-format on
-
-// Binary values follow their keyword line's line feed directly; a coordinate array's last byte
-// is followed directly by the next keyword line.
-long long pass_over_binary(Scan& scan, long long count) {
-  std::array<std::uint32_t, 4096> scratch;
-  long long left = count;
-  while (left > 0) {
-    const auto want = static_cast<std::size_t>(std::min<long long>(left, scratch.size()));
-    const std::size_t got = std::fread(scratch.data(), sizeof scratch[0], want, scan.volume.file);
-    left -= static_cast<long long>(got);
-    if (got < want) break;  // the end of the file
-  }
-  return left;
-}
-
-long long read_binary_block(Scan& scan, float* voxels, std::size_t count, Storage storage) {
+// Binary values follow the LOOKUP_TABLE line's line feed directly.
+long long read_binary_block(std::FILE* file, float* voxels, std::size_t count, Storage storage,
+                            int swap) {
   if (storage == Storage::float32) {
     // Straight into the voxels, a few MiB at a time, each piece swapped in place while it is
     // still in the cache.
@@ -127,10 +65,9 @@ long long read_binary_block(Scan& scan, float* voxels, std::size_t count, Storag
     std::size_t got = 0;
     while (got < count) {
       const std::size_t want = std::min(kPiece, count - got);
-      const std::size_t piece = std::fread(voxels + got, sizeof(float), want, scan.volume.file);
+      const std::size_t piece = std::fread(voxels + got, sizeof(float), want, file);
       // Legacy binary files are big-endian; the build host is little-endian.
-      if (scan.swap != 0)
-        reverse_bytes_32(reinterpret_cast<std::uint32_t*>(voxels + got), voxels + got, piece);
+      if (swap != 0) reverse_bytes_32(voxels + got, voxels + got, piece);
       got += piece;
       if (piece < want) break;  // the end of the file
     }
@@ -141,12 +78,12 @@ long long read_binary_block(Scan& scan, float* voxels, std::size_t count, Storag
   // 16-bit values land in the first half of the voxel block and widen from the last one back:
   // float i covers bytes 4i to 4i+3, which hold only values 2i and 2i+1, already widened.
   auto* bytes = reinterpret_cast<unsigned char*>(voxels);
-  const std::size_t got = std::fread(bytes, sizeof(std::uint16_t), count, scan.volume.file);
+  const std::size_t got = std::fread(bytes, sizeof(std::uint16_t), count, file);
+  if (swap != 0) reverse_bytes_16(bytes, bytes, got);
   for (std::size_t i = count; i-- > got;) voxels[i] = 0.0f;
   for (std::size_t i = got; i-- > 0;) {
     std::uint16_t raw;
     std::memcpy(&raw, bytes + 2 * i, sizeof raw);
-    if (scan.swap != 0) raw = __builtin_bswap16(raw);
     if (storage == Storage::int16) {
       std::int16_t value;
       std::memcpy(&value, &raw, sizeof value);
@@ -158,42 +95,44 @@ long long read_binary_block(Scan& scan, float* voxels, std::size_t count, Storag
   return static_cast<long long>(count - got);
 }
 
-long long pass_over_ascii(Scan& scan, long long count) {
-  AsciiValues values(scan.volume.file);
-  values.skip(count);
-  return values.missing();
-}
-
 // One "%g " conversion a value; a value that cannot be converted stays 0.0.
-long long read_ascii_block(Scan& scan, float* voxels, std::size_t count, Storage) {
-  AsciiValues values(scan.volume.file);
+long long read_ascii_block(std::FILE* file, float* voxels, std::size_t count, Storage, int) {
+  AsciiValues values(file);
   values.next_floats(voxels, count);
   return values.missing();
 }
 
 // clang-format off
-constexpr Encoding kBinaryEncoding{VtkReader::binary_image,
+constexpr Encoding kBinaryEncoding{VtkReader::binary_image, NumberEncoding::binary,
                                    {{{kFloat, Storage::float32}, {kShort, Storage::int16},
                                      {kUnsignedShort, Storage::uint16}}},
-                                   pass_over_binary, read_binary_block};
-constexpr Encoding kAsciiEncoding {VtkReader::ascii_image,
+                                   read_binary_block};
+constexpr Encoding kAsciiEncoding {VtkReader::ascii_image, NumberEncoding::ascii,
                                    {{{kFloat, Storage::float32}, {kShort, Storage::float32},
                                      {nullptr, Storage::float32}}},
-                                   pass_over_ascii, read_ascii_block};
+                                   read_ascii_block};
 // clang-format on
 
 Image* load_image_vtk(const char* path, const Encoding& encoding, int swap) {
   FileHandle file(read_vtk_preamble(path, encoding.column));
-  Scan scan(path, file.get(), encoding, swap);
-  KeywordLine line;
-  while (scan.frame == nullptr) {
-    read_volume_keyword_line(file.get(), line);
-    dispatch_keyword(kKeywords, scan, line);
+  VolumeScan volume(path, file.get(), kFrameLimits, encoding.numbers);
+  scan_to_value_block(volume);
+  // A LOOKUP_TABLE before any SCALARS line leaves no data type word: refused the same way.
+  const ValueType* type = accepted_type(encoding, volume.data_type);
+  if (type == nullptr) {
+    std::printf(kFormatContext, path);
+    error_message(kNotAllowed);
   }
+  const int voxels = check_volume_fits(volume, sizeof(float));
+  Frame frame = new_frame(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
+                          static_cast<int>(volume.columns));
+  const long long missing = encoding.read_block(
+      file.get(), frame[0][0], static_cast<std::size_t>(voxels), type->storage, swap);
+  warn_missing_values(path, missing, voxels, nullptr, kReadAsZero);
   file.reset();  // nothing after the value block is read
 
   Image* image = new_image(1, 0, 0, 0);
-  image->frames[0] = scan.frame;
+  image->frames[0] = frame;
   return image;
 }
 

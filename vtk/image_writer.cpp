@@ -1,18 +1,17 @@
 #include "vtk/image_writer.hpp"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <cstddef>
 
 #include "support/byte_order.hpp"
 #include "support/fatal.hpp"
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
+#include "volume/frame_prefix.hpp"
+#include "vtk/binary_volume.hpp"
 #include "vtk/header.hpp"
+#include "vtk/writer_messages.hpp"
 
 namespace brintom {
 namespace {
@@ -37,53 +36,41 @@ Volume single_frame(Image* image) {
   int frame_count = 0, slices = 0, rows = 0, columns = 0;
   image_size(image, &frame_count, &slices, &rows, &columns);
   if (frame_count > 1) error_message(kCannotStore);
-  const float* first = image->frames[0][0][0];
-  if (first[-3] < 0.0f) error_message(kCannotStore);  // the prefix's slice count: a placeholder
+  if (stored_slices(image->frames[0]) < 0.0f) error_message(kCannotStore);  // a placeholder
   return {columns, rows, slices,
-          static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns, first};
+          static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) * columns,
+          image->frames[0][0][0]};
 }
 
-// Taken before the output is opened, so that running out of memory leaves no file behind.
-template <typename T>
-T* payload_buffer(std::size_t count) {
-  T* buffer = new (std::nothrow) T[count];
-  if (buffer == nullptr) error_message("allocation error in vtk writer");
-  return buffer;
-}
-
-void open_or_fail(const OutputFile& out, const char* path) {
-  if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kImageOutputTail));
+void open_or_fail(const BufferedOutput& out, const char* path) {
+  if (!out.is_open()) error_message(cat2(kImageOutputHead, path, kCannotBeOpened));
 }
 
 void write_ascii(const char* path, Image* image, const Flavour& flavour) {
   const Volume volume = single_frame(image);
-  const std::unique_ptr<char[]> buffer(payload_buffer<char>(kBufferBytes));
-  OutputFile out(path, kImageOutputHead);
+  BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure, kBufferBytes);
   open_or_fail(out, path);
   write_image_header(out, flavour, volume.columns, volume.rows, volume.slices);
 
-  // Eight values a line, "%8.2f " each; flush while a whole line still fits.
+  // Eight values a line, "%8.2f " each, with room for a whole line asked once a line.
   constexpr std::size_t kLineRoom = 8 * (kFormattedRoom + 1) + 1;
-  char* const start = buffer.get();
-  char* end = start;
   const float* value = volume.first;
   std::size_t left = volume.voxels;
   for (; left >= 8; left -= 8) {
+    char* end = out.room(kLineRoom);
     for (int k = 0; k < 8; ++k) {
       end = format_fixed2_field(end, *value++);
       *end++ = ' ';
     }
     *end++ = '\n';
-    if (static_cast<std::size_t>(start + kBufferBytes - end) < kLineRoom) {
-      out.write(start, static_cast<std::size_t>(end - start));
-      end = start;
-    }
+    out.took(end);
   }
+  char* end = out.room(kLineRoom);
   for (; left > 0; --left) {  // the last, short line has no line feed
     end = format_fixed2_field(end, *value++);
     *end++ = ' ';
   }
-  out.write(start, static_cast<std::size_t>(end - start));
+  out.took(end);
   out.finish();
 }
 
@@ -97,23 +84,35 @@ void save_image_vtk_ascii_structured(const char* path, Image* image) {
 
 void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
   const Volume volume = single_frame(image);
-  constexpr std::size_t kWords = kBufferBytes / sizeof(std::uint32_t);
-  const std::unique_ptr<std::uint32_t[]> buffer(
-      swap != 0 ? payload_buffer<std::uint32_t>(kWords) : nullptr);
-  OutputFile out(path, kImageOutputHead);
-  open_or_fail(out, path);
-  write_image_header(out, kBinaryFloat, volume.columns, volume.rows, volume.slices);
+  write_binary_volume(path, kBinaryFloat, volume.columns, volume.rows, volume.slices, volume.first,
+                      sizeof(float), swap);
+}
 
+void write_binary_volume(const char* path, const Flavour& flavour, int columns, int rows,
+                         int slices, const void* voxels, std::size_t width, int swap) {
+  // Only a swapped payload passes through the buffer. Otherwise the header and the voxels go
+  // straight to the file, and the buffer holds just the closing line feed: put() asks for room().
+  BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure,
+                     swap != 0 ? kBufferBytes : BufferedOutput::kRoom);
+  open_or_fail(out, path);
+  write_image_header(out, flavour, columns, rows, slices);
+
+  const std::size_t count = static_cast<std::size_t>(slices) * static_cast<std::size_t>(rows) *
+                            static_cast<std::size_t>(columns);
   if (swap == 0) {
-    out.write(volume.first, volume.voxels * sizeof(float));
+    out.write(voxels, count * width);
   } else {
     // Legacy binary files are big-endian; the build host is little-endian. Swap block by block
-    // through one bounded buffer rather than copying the image, reading each voxel once.
-    for (std::size_t done = 0; done < volume.voxels;) {
-      const std::size_t count = std::min(kWords, volume.voxels - done);
-      reverse_bytes_32(buffer.get(), volume.first + done, count);
-      out.write(buffer.get(), count * sizeof(std::uint32_t));
-      done += count;
+    // into the buffer rather than copying the volume, reading each voxel once.
+    const auto reverse = width == 2 ? reverse_bytes_16 : reverse_bytes_32;
+    const auto* from = static_cast<const unsigned char*>(voxels);
+    const std::size_t block = kBufferBytes / width;
+    for (std::size_t done = 0; done < count;) {
+      const std::size_t values = std::min(block, count - done);
+      char* to = out.room(values * width);
+      reverse(to, from + done * width, values);
+      out.took(to + values * width);
+      done += values;
     }
   }
   out.put('\n');

@@ -11,15 +11,17 @@
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "support/text.hpp"
-#include "vtk/keyword_scan.hpp"
+#include "vtk/ascii_values.hpp"
+#include "vtk/keyword_line.hpp"
+#include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
 #include "vtk/words.hpp"
+#include "vtk/writer_messages.hpp"
 
 namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kSaveHead[]         = "output file for mesh ";
 constexpr char kSaveOpenTail[]     = " cannot be opened.\n";
 constexpr char kNotThreeRows[]     = "Mesh points do not have 3 rows\n";
 constexpr char kLoadContext[]      = "Mesh %s. ";
@@ -39,16 +41,16 @@ constexpr char kReadAsZero[]       = "0";
 constexpr double kMeshSpacing = 1.0;
 constexpr double kMeshOrigin = 0.0;
 constexpr int kAxes = 3;
-// A number and its blank fit the text writer's room.
-static_assert(TextWriter::kRoom >= kFormattedRoom + 1, "room for one value");
+// A number and its blank fit the output's room.
+static_assert(BufferedOutput::kRoom >= kFormattedRoom + 1, "room for one value");
 
 // One number and its blank, as "%g " or "%d " print them.
-void put_general(TextWriter& text, double value) {
+void put_general(BufferedOutput& text, double value) {
   char* end = format_general(text.room(), value);
   *end++ = ' ';
   text.took(end);
 }
-void put_integer(TextWriter& text, long long value) {
+void put_integer(BufferedOutput& text, long long value) {
   char* end = format_integer(text.room(), value);
   *end++ = ' ';
   text.took(end);
@@ -154,9 +156,8 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
   imatrix_size(mesh->polygons, &vertices, &polygons);
   if (rows != kAxes) error_message(kNotThreeRows);
 
-  OutputFile out(path, kSaveHead);
-  if (!out.is_open()) error_message(cat2(kSaveHead, path, kSaveOpenTail));
-  TextWriter text(out);
+  BufferedOutput text(path, kMeshOutputHead, kWriterAllocationFailure);
+  if (!text.is_open()) error_message(cat2(kMeshOutputHead, path, kSaveOpenTail));
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, title != nullptr ? title : "", kAscii, kDataset,
              kPolydata);
   text.print("%s %d %s\n", kPoints, points, kFloat);

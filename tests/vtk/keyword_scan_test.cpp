@@ -1,4 +1,4 @@
-#include "vtk/keyword_scan.hpp"
+#include "vtk/ascii_values.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,6 +10,7 @@
 
 #include "support/text.hpp"
 #include "test_support.hpp"
+#include "vtk/keyword_line.hpp"
 
 namespace brintom {
 namespace {
