@@ -43,7 +43,7 @@ TEST_F(GeometryHeaderTest, SettingsFromTheHeaderText) {
       {"Comment\n\n   \nColumnSpacing 2.0\nRowSpacing\n\n  \t 4\n", {1, 4, 1, 0, 0, 0}, "Label"},
       {"\r\n   SliceSpacing 2.5\r\n\tColumnOrigin   -3 \r\nRowSpacing 2.5",
        {1, 2.5f, 2.5f, -3, 0, 0}, "Label"},
-      {"RowOrigin 1\nSliceOrigin", {1, 1, 1, 0, 1, 0}, "Label"},  // a key with nothing is dropped
+      {"RowOrigin 1\nColumnSpacing", {1, 1, 1, 0, 1, 0}, "Label"},  // a key with nothing is dropped
       {"columnspacing 2\nColumnSpacing: 3\n# RowSpacing 4\nCS 5\nSliceSpacing +0.5\n",
        {1, 1, 0.5f, 0, 0, 0}, "Label"},  // unknown keys go with their values
       {"Label first\nColumnSpacing 2\nLabel {second}\nColumnSpacing 3\n",

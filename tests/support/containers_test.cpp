@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/settings.hpp"
 #include "support/text.hpp"
 #include "test_support.hpp"
 
@@ -19,6 +20,19 @@ using ContainersDeathTest = testing::GlobalsTest;
 
 using Ledger = std::array<int, 6>;  // Tmem, Tmemax, Vecnt, Ivecnt, Matcnt, Imatcnt
 Ledger ledger() { return {Tmem, Tmemax, Vecnt, Ivecnt, Matcnt, Imatcnt}; }
+
+// Taken before any test resets them: what a program sees before it calls anything.
+const std::array<int, 8> kLedgerAtStart{Tmem,   Tmemax,  Vecnt,  Ivecnt,
+                                        Matcnt, Imatcnt, Imgcnt, Mskcnt};
+const std::array<float, 6> kSettingsAtStart{ColumnSpacing, RowSpacing, SliceSpacing,
+                                            ColumnOrigin,  RowOrigin,  SliceOrigin};
+const bool kLabelAtStart = Label == nullptr;
+
+TEST(Globals, ProgramStartsWithAnEmptyLedgerAndDefaultSettings) {
+  EXPECT_EQ(kLedgerAtStart, (std::array<int, 8>{}));
+  EXPECT_EQ(kSettingsAtStart, (std::array<float, 6>{1, 1, 1, 0, 0, 0}));
+  EXPECT_TRUE(kLabelAtStart);
+}
 
 TEST_F(ContainersTest, VectorsAreZeroFilledOneBasedAndCounted) {
   for (int n : {0, 5}) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "support/strings.hpp"
 #include "test_support.hpp"
+#include "vtk/image_reader.hpp"
 
 namespace brintom {
 namespace {
@@ -27,26 +29,34 @@ class ImageWriterTest : public testing::GlobalsTest {
 };
 using ImageWriterDeathTest = ImageWriterTest;
 
-// 300,000 voxels cross the 1 MiB swap buffer; each float reversed or as it is in memory.
+// 1,200,000 voxels cross the writer's 1 MiB swap buffer and the reader's pieces of 2^20 values;
+// each float reversed or as it is in memory, and read back either way.
 TEST_F(ImageWriterTest, BinaryFileBytes) {
   Label = copy("Head scan, 2 mm");
   std::tie(ColumnSpacing, RowSpacing, SliceSpacing) = std::tuple(0.5f, 0.25f, 2.0f);
   std::tie(ColumnOrigin, RowOrigin, SliceOrigin) = std::tuple(-10.0f, 1e-7f, 123456.789f);
-  Image* image = new_image(1, 3, 100, 1000);  // columns vary fastest in the file
+  Image* image = new_image(1, 3, 400, 1000);  // columns vary fastest in the file
   float* v = image->frames[0][0][0];
-  for (int i = 0; i < 300000; ++i) v[i] = static_cast<float>(i) * 0.37f - 9.0f;
+  for (int i = 0; i < 1200000; ++i) v[i] = static_cast<float>(i) * 0.37f - 9.0f;
   const std::string header =
       "# vtk DataFile Version 3.0\nHead scan, 2 mm\nBINARY\nDATASET STRUCTURED_POINTS\n"
-      "DIMENSIONS 1000 100 3\nSPACING 0.500000 0.250000 2.000000\n"
+      "DIMENSIONS 1000 400 3\nSPACING 0.500000 0.250000 2.000000\n"
       "ORIGIN -10.000000 0.000000 123456.789062\n"
-      "POINT_DATA 300000\nSCALARS scalars float\nLOOKUP_TABLE default\n";
-  std::string little(reinterpret_cast<const char*>(v), 4 * 300000), big = little;
+      "POINT_DATA 1200000\nSCALARS scalars float\nLOOKUP_TABLE default\n";
+  std::string little(reinterpret_cast<const char*>(v), 4 * 1200000), big = little;
   for (std::size_t i = 0; i < big.size(); i += 4) std::reverse(&big[i], &big[i + 4]);
   save_image_vtk_binary_float(path_.c_str(), image, 1);
   EXPECT_EQ(big.substr(0, 4), "\xC1\x10\x00\x00"s);  // -9.0, most significant byte first
   EXPECT_TRUE(read_file(path_) == header + big + "\n");
+  const auto read_back = [&](int swap) {
+    Image* back = load_image_vtk_binary(path_.c_str(), swap);
+    EXPECT_TRUE(std::memcmp(back->frames[0][0][0], v, little.size()) == 0) << swap;
+    free_image(back);
+  };
+  read_back(1);
   save_image_vtk_binary_float(path_.c_str(), image, 0);
   EXPECT_TRUE(read_file(path_) == header + little + "\n");
+  read_back(0);
   free_image(image);
 }
 
