@@ -35,6 +35,7 @@ TEST(GetLine, TrimsTrailingBlankBytesAndSplitsLongLines) {
       const int length = get_line(buffer, sizeof buffer, file);
       lines.emplace_back(length, buffer);
     } while (lines.back().first != -1);
+    EXPECT_EQ(get_line(buffer, 0, file), -1);  // no room even for the terminator
     std::fclose(file);
     EXPECT_EQ(lines, expected) << bytes;
   }

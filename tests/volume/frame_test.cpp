@@ -67,10 +67,9 @@ TEST_F(FrameTest, SaveWritesTheNativeLayoutAndLoadKeepsEveryBit) {
   Image* image = new_image(3, 4, 5, 7);
   EXPECT_EQ((std::array{Tmem, Imgcnt}), (std::array{480, 3}));
   std::mt19937 random(12345);
-  for (int n = 0; n < 3 * 140; ++n)
-    image->frames[n / 140][0][0][n % 140] = float_of(random());
+  for (int n = 0; n < 3 * 140; ++n) image->frames[n / 140][0][0][n % 140] = float_of(random());
   image->frames[2][3][4][6] = float_of(0x7fa00001u);  // a signalling NaN payload
-  std::string expected = host_bytes(7, 5, 4, 3);  // columns, rows, slices, frames; the voxels
+  std::string expected = host_bytes(7, 5, 4, 3);      // columns, rows, slices, frames; the voxels
   for (int k = 0; k < 3; ++k) {
     expected.append(reinterpret_cast<const char*>(image->frames[k][0][0]), 140 * sizeof(float));
   }
@@ -144,8 +143,12 @@ TEST_F(FrameDeathTest, SaveRefusesIncompleteImagesBeforeMakingAFile) {
   EXPECT_FATAL(save_image(path.c_str(), image), empty_frame);
   image->frames[0] = new_frame(1, 1, 1);
   EXPECT_FATAL(save_image(path.c_str(), image), empty_frame);
-  image->frames[1] = new_frame(1, 1, 2);
-  EXPECT_FATAL(save_image(path.c_str(), image), "Image " + path + ". Image frames differ in size");
+  for (auto [slices, rows, columns] : {std::array{2, 1, 1}, {1, 2, 1}, {1, 1, 2}}) {
+    if (image->frames[1] != nullptr) free_frame(image->frames[1]);
+    image->frames[1] = new_frame(slices, rows, columns);
+    EXPECT_FATAL(save_image(path.c_str(), image),
+                 "Image " + path + ". Image frames differ in size");
+  }
   Image* none = new_image(0, 1, 1, 1);
   EXPECT_FATAL(save_image(path.c_str(), none), empty_frame);
   EXPECT_FALSE(file_exists(path));

@@ -132,6 +132,8 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
      "warning: vtk file %s: 2 of 3 Y_COORDINATES values missing\nempty line\n"},
     // 4 GB of floats announced by a file of a few hundred bytes
     {kBinary + "DIMENSIONS 1000 1000 1000\n" + kFloat, "", "DIMENSIONS too large for the file\n"},
+    // no voxels, but 12.8 GB of row tables
+    {kBinary + "DIMENSIONS 0 40000 40000\n" + kFloat, "", "DIMENSIONS too large for the file\n"},
   }, [](const char* path) { return read_image(path); });
   expect_reads({
     {kBinary + "DIMENSIONS 2 1 1\n" + kFloat + "\x00\x00\xC0\x3F\x00\x00\x00\xC0"s, "2 1 1: 1.5 -2", ""},
