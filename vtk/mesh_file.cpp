@@ -15,6 +15,7 @@
 #include "vtk/keyword_line.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
+#include "vtk/skipped_blocks.hpp"
 #include "vtk/words.hpp"
 #include "vtk/writer_messages.hpp"
 
@@ -182,9 +183,11 @@ Mesh* load_mesh_vtk(const char* path) {
   FileHandle file(read_vtk_preamble(path, VtkReader::mesh));
   MeshScan scan(path, file.get());
   // A blank line or the end of the file ends the scan; a blank line right after a data block
-  // was taken with the block's last value.
+  // was taken with the block's last value, and one that ends a METADATA block goes with it.
   KeywordLine line;
-  while (read_keyword_line(file.get(), line) >= 1) dispatch_keyword(kKeywords, scan, line);
+  while (read_block_line(file.get(), NumberEncoding::ascii, line) >= 1) {
+    dispatch_keyword(kKeywords, scan, line);
+  }
   file.reset();
   if (scan.points == nullptr) refuse(scan, kNoPoints);
   if (scan.polygons == nullptr) refuse(scan, kNoPolygons);

@@ -118,7 +118,7 @@ constexpr Keyword<VolumeScan> kKeywords[] = {
 void scan_to_value_block(VolumeScan& scan) {
   KeywordLine line;
   while (!scan.at_value_block) {
-    if (read_keyword_line(scan.file, line) <= 0) error_message(kEmptyLine);
+    if (read_block_line(scan.file, scan.encoding, line) <= 0) error_message(kEmptyLine);
     dispatch_keyword(kKeywords, scan, line);
   }
 }

@@ -28,6 +28,9 @@ inline constexpr char kShort[]            = "short";
 inline constexpr char kUnsignedShort[]    = "unsigned_short";
 inline constexpr char kPoints[]           = "POINTS";
 inline constexpr char kPolygons[]         = "POLYGONS";
+inline constexpr char kMetadata[]         = "METADATA";
+inline constexpr char kComponentNames[]   = "COMPONENT_NAMES";
+inline constexpr char kInformation[]      = "INFORMATION";
 // clang-format on
 
 }  // namespace brintom

@@ -70,6 +70,11 @@ TEST_F(VolumeReadersDeathTest, KeywordLoop) {
     {kGrid + "DIMENSIONS 3 2 1\nX_COORDINATES 3 float\n0\n0.5\t\t1\n\n\nY_COORDINATES 2 float\n"
              "1e3 -2  \r\n\nZ_COORDINATES 1 float\n  0x1p4\n\nPOINT_DATA 6\n" + kShort + "1 2 3\n4 5 6\n",
      "3 2 1: 1 2 3 4 5 6", ""},
+    // METADATA blocks pass whole up to their blank line; METADATA before any other line alone
+    {kGrid + "DIMENSIONS 2 1 1\nMETADATA\nCOMPONENT_NAMES\nLOOKUP_TABLE\nINFORMATION 1\nNAME R LOCATION "
+             "vtkDataArray\nDATA 2 0 1" + std::string(200, ' ') + "x\n \nMETADATA\nMETADATA\n" + kShort + "4 5", "2 1 1: 4 5", ""},
+    {kGrid + "DIMENSIONS 1 1 1\nMETADATA\n\n" + block,                "", "empty line\n"},
+    {kGrid + "DIMENSIONS 1 1 1\nMETADATA\nINFORMATION 0\n",          "", "empty line\n"},
     // a later DIMENSIONS line replaces the values it holds
     {kAscii + "DIMENSIONS 5 5 5\nDIMENSIONS 9 1 1\nDIMENSIONS 2\n" + kShort + "6 7", "2 1 1: 6 7", ""},
     // a keyword line of 126 characters is read whole; at 127 the line feed reads as a blank line

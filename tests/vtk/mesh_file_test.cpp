@@ -104,6 +104,9 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
      xyz + " 3 2 1, 1 1 1", ""},
     // anywhere else a blank line ends the scan: a later section is never reached
     {kHead + points + polygons + "LINES 0 0\n\nPOINTS 1 float\n9 9 9\n", xyz + " 1 2 3", ""},
+    // a METADATA block and its blank line pass; METADATA before any other line passes alone
+    {kHead + points + "METADATA\nINFORMATION 1\nNAME L2_NORM_RANGE LOCATION vtkDataArray\nDATA 2 0 1.7\n\n"
+             "METADATA\n" + polygons + "METADATA\n\n" + polygons + "POINTS 1 float\n9 9 9\n", xyz + " 1 2 3", ""},
     // no points, no polygons: no vertex count is read
     {kHead + "POINTS 0 float\nPOLYGONS 0 0\n", " |", ""},
     // coordinates and indices as the C scanner reads them; indices + 1 wrap

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdio>
+
+#include "vtk/keyword_line.hpp"
+
+namespace brintom {
+
+// The blocks of a legacy VTK file that no reader of ours uses but that must be passed over
+// whole, so that none of their lines or value bytes is taken for a keyword line.
+
+// How the file holds its numbers: as text values, or as binary words that follow their keyword
+// line's line feed directly.
+enum class NumberEncoding { ascii, binary };
+
+// Reads the next keyword line as read_keyword_line does, first passing over any METADATA block:
+// the METADATA line, then its COMPONENT_NAMES and INFORMATION sub-blocks up to the blank line
+// that ends the block. A METADATA line followed by any other line is passed over alone, and that
+// line is read as usual.
+int read_block_line(std::FILE* file, NumberEncoding encoding, KeywordLine& line);
+
+}  // namespace brintom
