@@ -1,7 +1,11 @@
 #include "vtk/skipped_blocks.hpp"
 
+#include <algorithm>
+#include <array>
+
 #include "support/strings.hpp"
 #include "support/text.hpp"
+#include "vtk/ascii_values.hpp"
 #include "vtk/words.hpp"
 
 namespace brintom {
@@ -38,6 +42,26 @@ int pass_over_metadata(std::FILE* file, KeywordLine& line) {
 }
 
 }  // namespace
+
+long long pass_over_values(std::FILE* file, NumberEncoding encoding, long long count, int width) {
+  if (encoding == NumberEncoding::ascii) {
+    AsciiValues values(file);
+    values.skip(count);
+    return values.missing();
+  }
+  std::array<char, 16384> scratch;
+  long long left = count * width;  // bytes
+  while (left > 0) {
+    const auto want = static_cast<std::size_t>(std::min<long long>(left, scratch.size()));
+    const std::size_t got = std::fread(scratch.data(), 1, want, file);
+    left -= static_cast<long long>(got);
+    if (got < want) return (left + width - 1) / width;  // the end of the file: a part is no value
+  }
+  // Anything else there is the next keyword line's first byte.
+  const int c = std::getc(file);
+  if (c != '\n' && c != EOF) std::ungetc(c, file);
+  return 0;
+}
 
 int read_block_line(std::FILE* file, NumberEncoding, KeywordLine& line) {
   int result = read_keyword_line(file, line);

@@ -13,6 +13,10 @@ namespace brintom {
 // line's line feed directly.
 enum class NumberEncoding { ascii, binary };
 
+// Reads and drops count values and gives how many of them the file lacks. Binary values are
+// width bytes each; the line feed VTK writes after them goes with them when it is the next byte.
+long long pass_over_values(std::FILE* file, NumberEncoding encoding, long long count, int width);
+
 // Reads the next keyword line as read_keyword_line does, first passing over any METADATA block:
 // the METADATA line, then its COMPONENT_NAMES and INFORMATION sub-blocks up to the blank line
 // that ends the block. A METADATA line followed by any other line is passed over alone, and that

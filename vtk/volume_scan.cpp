@@ -1,9 +1,6 @@
 #include "vtk/volume_scan.hpp"
 
-#include <algorithm>
-#include <array>
 #include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -11,7 +8,6 @@
 #include "support/input_limit.hpp"
 #include "support/text.hpp"
 #include "volume/voxel_block.hpp"
-#include "vtk/ascii_values.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/words.hpp"
 
@@ -63,32 +59,11 @@ void read_data_type(VolumeScan& scan, const char* rest) {
   if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
 }
 
-// Gives how many of count binary words the file lacks. A coordinate array's last byte is
-// followed directly by the next keyword line.
-long long pass_over_binary(std::FILE* file, long long count) {
-  std::array<std::uint32_t, 4096> scratch;
-  long long left = count;
-  while (left > 0) {
-    const auto want = static_cast<std::size_t>(std::min<long long>(left, scratch.size()));
-    const std::size_t got = std::fread(scratch.data(), sizeof scratch[0], want, file);
-    left -= static_cast<long long>(got);
-    if (got < want) break;  // the end of the file
-  }
-  return left;
-}
-
-long long pass_over_ascii(std::FILE* file, long long count) {
-  AsciiValues values(file);
-  values.skip(count);
-  return values.missing();
-}
-
 // A coordinate array: count numbers after its line, whatever the line says; all dropped.
+// Binary values are 4 bytes each.
 void pass_over_array(VolumeScan& scan, const char* keyword, long long count) {
   checked_voxel_count(scan);
-  const long long missing = scan.encoding == NumberEncoding::binary
-                                ? pass_over_binary(scan.file, count)
-                                : pass_over_ascii(scan.file, count);
+  const long long missing = pass_over_values(scan.file, scan.encoding, count, 4);
   warn_missing_values(scan.path, missing, count, keyword, nullptr);
 }
 

@@ -130,8 +130,9 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
      "3 1 1: 1 2 3 warning: vtk file %s: 1 of 3 X_COORDINATES values missing\n", ""},
     {kAscii + "DIMENSIONS 1 1 1\nSCALARS s unsigned_short\nLOOKUP_TABLE d\n1\n", "", not_allowed},
     {kBinary + "DIMENSIONS 1 1 1\nSCALARS s double\nLOOKUP_TABLE d\nxxxx",       "", not_allowed},
-    // the line feed after a binary coordinate array reads as a blank line
-    {kBinaryGrid + "DIMENSIONS 1 1 1\nX_COORDINATES 1 float\n\0\0\0\0\n"s + kFloat, "", "empty line\n"},
+    // one line feed after a binary coordinate array goes with it, a second reads as a blank line
+    {kBinaryGrid + "DIMENSIONS 1 1 1\nX_COORDINATES 1 float\n\0\0\0\0\n"s + kFloat + "\x3F\xC0\0\0"s, "1 1 1: 1.5", ""},
+    {kBinaryGrid + "DIMENSIONS 1 1 1\nX_COORDINATES 1 float\n\0\0\0\0\n\n"s + kFloat, "", "empty line\n"},
     // a cut-short coordinate array warns before the end of the file ends the scan
     {kBinaryGrid + "DIMENSIONS 1 3 1\nY_COORDINATES 3 float\n\x00\x00\x00\x00\x01"s, "",
      "warning: vtk file %s: 2 of 3 Y_COORDINATES values missing\nempty line\n"},
