@@ -6,6 +6,7 @@
 
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
+#include "support/strings.hpp"
 #include "support/text.hpp"
 #include "volume/voxel_block.hpp"
 #include "vtk/missing_values.hpp"
@@ -59,17 +60,21 @@ void read_data_type(VolumeScan& scan, const char* rest) {
   if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
 }
 
-// A coordinate array: count numbers after its line, whatever the line says; all dropped.
-// Binary values are 4 bytes each.
-void pass_over_array(VolumeScan& scan, const char* keyword, long long count) {
+// A coordinate array: count numbers after its line, whatever count the line says; all dropped.
+// Binary values are 8 bytes each when the line's type word is "double", else 4.
+void pass_over_array(VolumeScan& scan, const char* keyword, long long count, const char* rest) {
   checked_voxel_count(scan);
-  const long long missing = pass_over_values(scan.file, scan.encoding, count, 4);
+  long long stated = 0;
+  std::string type;
+  if (scan_integer(rest, stated)) scan_word(rest, type);
+  const int width = strcomp(type.c_str(), kDouble) ? 8 : 4;
+  const long long missing = pass_over_values(scan.file, scan.encoding, count, width);
   warn_missing_values(scan.path, missing, count, keyword, nullptr);
 }
 
-void x_array(VolumeScan& s, const char*) { pass_over_array(s, kXCoordinates, s.columns); }
-void y_array(VolumeScan& s, const char*) { pass_over_array(s, kYCoordinates, s.rows); }
-void z_array(VolumeScan& s, const char*) { pass_over_array(s, kZCoordinates, s.slices); }
+void x_array(VolumeScan& s, const char* r) { pass_over_array(s, kXCoordinates, s.columns, r); }
+void y_array(VolumeScan& s, const char* r) { pass_over_array(s, kYCoordinates, s.rows, r); }
+void z_array(VolumeScan& s, const char* r) { pass_over_array(s, kZCoordinates, s.slices, r); }
 void pass_over_line(VolumeScan&, const char*) {}
 
 // Tried in this order; the first equal word decides. Any other line is passed over.

@@ -24,6 +24,7 @@ inline constexpr char kScalars[]          = "SCALARS";
 inline constexpr char kLookupTable[]      = "LOOKUP_TABLE";
 inline constexpr char kDefaultTable[]     = "default";
 inline constexpr char kFloat[]            = "float";
+inline constexpr char kDouble[]           = "double";
 inline constexpr char kShort[]            = "short";
 inline constexpr char kUnsignedShort[]    = "unsigned_short";
 inline constexpr char kPoints[]           = "POINTS";

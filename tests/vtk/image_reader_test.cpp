@@ -115,8 +115,12 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
     // 16-bit values widened in place without mixing neighbours
     {kBinary + three + "short\nLOOKUP_TABLE t\n" + bytes,          "3 1 1: -2 7 -32768", ""},
     {kBinary + three + "unsigned_short\nLOOKUP_TABLE t\n" + bytes, "3 1 1: 65534 7 32768", ""},
-    // binary coordinate arrays: as many 4-byte values as the dimension, whatever the line says
-    {kBinaryGrid + "DIMENSIONS 2 1 1\nX_COORDINATES 1 double\n\x3F\x80\x00\x00\x40\x00\x00\x00"s +
+    // binary coordinate arrays: as many values as the dimension, whatever count the line says,
+    // 8 bytes each for "double", else 4
+    {kBinaryGrid + "DIMENSIONS 2 1 1\nX_COORDINATES 1 double\n" + std::string(16, '\x3F') +
+         "Y_COORDINATES 7 doubles\n\x00\x00\x00\x00Z_COORDINATES 1\n\x41\x20\x00\x00"s + kFloat +
+         "\x3F\xC0\x00\x00\x40\x40\x00\x00"s, "2 1 1: 1.5 3", ""},
+    {kBinaryGrid + "DIMENSIONS 2 1 1\nX_COORDINATES 1 int\n\x3F\x80\x00\x00\x40\x00\x00\x00"s +
          "Y_COORDINATES 7 float\n\x00\x00\x00\x00Z_COORDINATES 1 float\n\x41\x20\x00\x00"s + kFloat +
          "\x3F\xC0\x00\x00\x40\x40\x00\x00"s, "2 1 1: 1.5 3", ""},
     // no columns: a Frame without voxels, nothing read
