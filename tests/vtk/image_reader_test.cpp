@@ -75,6 +75,11 @@ TEST_F(VolumeReadersDeathTest, KeywordLoop) {
              "vtkDataArray\nDATA 2 0 1" + std::string(200, ' ') + "x\n \nMETADATA\nMETADATA\n" + kShort + "4 5", "2 1 1: 4 5", ""},
     {kGrid + "DIMENSIONS 1 1 1\nMETADATA\n\n" + block,                "", "empty line\n"},
     {kGrid + "DIMENSIONS 1 1 1\nMETADATA\nINFORMATION 0\n",          "", "empty line\n"},
+    // FIELD arrays pass by their counts, names that are keywords too; a line not in an array's
+    // form ends the block and is read as any other
+    {kGrid + "FIELD FieldData 3\nDIMENSIONS 1 1 float\n7\nLOOKUP_TABLE 2 1 double\n1\n2\nMETADATA\nINFORMATION 0\n\n"
+             "POINT_DATA 1 1 vtktypeint64\n3\nDIMENSIONS 2 1 1\nFIELD f 2\na 1 1 float\n3\nSCALARS 1 1 bool\n"
+             "FIELD f\n" + kShort + "4 5", "2 1 1: 4 5", ""},
     // a later DIMENSIONS line replaces the values it holds
     {kAscii + "DIMENSIONS 5 5 5\nDIMENSIONS 9 1 1\nDIMENSIONS 2\n" + kShort + "6 7", "2 1 1: 6 7", ""},
     // a keyword line of 126 characters is read whole; at 127 the line feed reads as a blank line
@@ -123,6 +128,9 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
     {kBinaryGrid + "DIMENSIONS 2 1 1\nX_COORDINATES 1 int\n\x3F\x80\x00\x00\x40\x00\x00\x00"s +
          "Y_COORDINATES 7 float\n\x00\x00\x00\x00Z_COORDINATES 1 float\n\x41\x20\x00\x00"s + kFloat +
          "\x3F\xC0\x00\x00\x40\x40\x00\x00"s, "2 1 1: 1.5 3", ""},
+    // binary FIELD arrays: 8.625 as a float holds a line feed byte
+    {kBinary + "FIELD FieldData 2\nv 1 2 float\n\x41\x0A\0\0\x41\x0A\0\0\nw 3 1 unsigned_char\n\n\n\nDIMENSIONS 1 1 1\n"s
+             + kFloat + "\x3F\xC0\0\0"s, "1 1 1: 1.5", ""},
     // no columns: a Frame without voxels, nothing read
     {kBinary + "DIMENSIONS 0 2 3\n" + kFloat + "xxxx",  "0 2 3:", ""},
     // cut short, missing values read as 0.0, a stray byte is no value; the scan stops at the x

@@ -107,6 +107,8 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     // a METADATA block and its blank line pass; METADATA before any other line passes alone
     {kHead + points + "METADATA\nINFORMATION 1\nNAME L2_NORM_RANGE LOCATION vtkDataArray\nDATA 2 0 1.7\n\n"
              "METADATA\n" + polygons + "METADATA\n\n" + polygons + "POINTS 1 float\n9 9 9\n", xyz + " 1 2 3", ""},
+    // a FIELD array named as a section is passed over by its counts
+    {kHead + "FIELD FieldData 1\nPOLYGONS 1 3 int\n9 9\n9\n" + points + polygons, xyz + " 1 2 3", ""},
     // no points, no polygons: no vertex count is read
     {kHead + "POINTS 0 float\nPOLYGONS 0 0\n", " |", ""},
     // coordinates and indices as the C scanner reads them; indices + 1 wrap
