@@ -22,6 +22,14 @@ inline constexpr char kPointData[]        = "POINT_DATA";
 inline constexpr char kCellData[]         = "CELL_DATA";
 inline constexpr char kScalars[]          = "SCALARS";
 inline constexpr char kLookupTable[]      = "LOOKUP_TABLE";
+inline constexpr char kColorScalars[]     = "COLOR_SCALARS";
+inline constexpr char kVectors[]          = "VECTORS";
+inline constexpr char kNormals[]          = "NORMALS";
+inline constexpr char kTensors[]          = "TENSORS";
+inline constexpr char kTensors6[]         = "TENSORS6";
+inline constexpr char kTextureCoords[]    = "TEXTURE_COORDINATES";
+inline constexpr char kGlobalIds[]        = "GLOBAL_IDS";
+inline constexpr char kPedigreeIds[]      = "PEDIGREE_IDS";
 inline constexpr char kDefaultTable[]     = "default";
 inline constexpr char kField[]            = "FIELD";
 // The type words of VTK's arrays.

@@ -64,8 +64,13 @@ TEST_F(VolumeReadersDeathTest, KeywordLoop) {
      "2 1 1: 8 9", ""},
     // the later SCALARS line decides; one without a type changes nothing
     {kGrid + "DIMENSIONS 2 1 1\nSCALARS a double\nSCALARS b short\nSCALARS c\nLOOKUP_TABLE d\n4 5", "2 1 1: 4 5", ""},
-    // the first LOOKUP_TABLE starts the block, even in a cell section before the point data
-    {kGrid + "DIMENSIONS 2 1 1\nCELL_DATA 1\n" + kShort + "7 8\nPOINT_DATA 2\n" + kShort + "1 2\n", "2 1 1: 7 8", ""},
+    // a cell section with the grid's cell count passes by its arrays' counts, up to the first
+    // other line; with any other count the first LOOKUP_TABLE starts the block
+    {kGrid + "DIMENSIONS 3 1 2\nCELL_DATA 2\nSCALARS c int 2\nLOOKUP_TABLE t\n7 8 9 9\nVECTORS v double\n1 2 3 4 5 6\n"
+             "FIELD f 1\na 1 1 char\n1\nCOLOR_SCALARS k 1\n1 1\nLOOKUP_TABLE t 1\n1 1 1 1\nTEXTURE_COORDINATES t 1 float\n"
+             "0 0\nPOINT_DATA 6\n" + kShort + "1 2 3 4 5 6\n", "3 1 2: 1 2 3 4 5 6", ""},
+    {kGrid + "DIMENSIONS 2 1 1\nCELL_DATA 1\nSCALARS c int\nCELL_DATA 1\nNORMALS n bit\nX_COORDINATES\n0 1\n" + kShort + "7 8\n", "2 1 1: 7 8", ""},
+    {kGrid + "DIMENSIONS 2 1 1\nCELL_DATA 2\n" + kShort + "7 8\nPOINT_DATA 2\n" + kShort + "1 2\n", "2 1 1: 7 8", ""},
     // coordinate arrays: as many values as their dimension, any white space, blank lines after
     {kGrid + "DIMENSIONS 3 2 1\nX_COORDINATES 3 float\n0\n0.5\t\t1\n\n\nY_COORDINATES 2 float\n"
              "1e3 -2  \r\n\nZ_COORDINATES 1 float\n  0x1p4\n\nPOINT_DATA 6\n" + kShort + "1 2 3\n4 5 6\n",
@@ -131,6 +136,9 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
     // binary FIELD arrays: 8.625 as a float holds a line feed byte
     {kBinary + "FIELD FieldData 2\nv 1 2 float\n\x41\x0A\0\0\x41\x0A\0\0\nw 3 1 unsigned_char\n\n\n\nDIMENSIONS 1 1 1\n"s
              + kFloat + "\x3F\xC0\0\0"s, "1 1 1: 1.5", ""},
+    // a binary cell section: values by their type's width, each with its line feed
+    {kBinary + "DIMENSIONS 2 2 1\nCELL_DATA 1\nSCALARS c double\nLOOKUP_TABLE default\n\n\n\n\n\n\n\n\n\nGLOBAL_IDS g vtktypeint64\n"
+             "\n\n\n\n\n\n\n\nPOINT_DATA 4\n"s + kShort.substr(0, 15) + " 1\nLOOKUP_TABLE default\n\0\1\0\2\0\3\0\4"s, "2 2 1: 1 2 3 4", ""},
     // no columns: a Frame without voxels, nothing read
     {kBinary + "DIMENSIONS 0 2 3\n" + kFloat + "xxxx",  "0 2 3:", ""},
     // cut short, missing values read as 0.0, a stray byte is no value; the scan stops at the x
