@@ -110,9 +110,12 @@ void read_points(MeshScan& scan, const char* rest) {
 // The vertex rows, their handles and the weights that will follow, checked against what is left
 // of the file before they are allocated.
 void new_polygons(MeshScan& scan, long vertices, int polygons) {
-  const long long bytes =
-      4LL * vertices * (polygons + 1LL) + 8LL * (vertices + 1LL) + 4LL * polygons;
-  if (!within_reach(bytes, bytes_left(scan.file))) refuse(scan, kTooLargeForFile);
+  // Both counts are at most INT_MAX, so their product fits; four times it may not.
+  const long long cells = vertices * (polygons + 1LL);
+  if (cells > LLONG_MAX / 8 ||
+      !within_reach(4 * cells + 8LL * (vertices + 1LL) + 4LL * polygons, bytes_left(scan.file))) {
+    refuse(scan, kTooLargeForFile);
+  }
   if (scan.polygons != nullptr) free_integer_matrix(scan.polygons);
   scan.polygons = new_integer_matrix(static_cast<int>(vertices), polygons);
 }
@@ -157,7 +160,8 @@ void read_offsets_layout(MeshScan& scan, long long offsets, long long size, cons
     if (vertices > INT_MAX) refuse(scan, kBadVertexCount);
   }
   KeywordLine line;
-  if (read_keyword_line(scan.file, line) < 1 || !strcomp(line.word.c_str(), kConnectivity)) {
+  if (read_block_line(scan.file, NumberEncoding::ascii, line) < 1 ||
+      !strcomp(line.word.c_str(), kConnectivity)) {
     refuse(scan, kNoConnectivity);
   }
   check_index_type(scan, line.rest);

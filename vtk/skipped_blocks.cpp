@@ -96,7 +96,9 @@ int type_width(const std::string& word) {
 
 long long pass_over_values(std::FILE* file, NumberEncoding encoding, long long count, int width) {
   if (encoding == NumberEncoding::ascii) {
-    AsciiValues values(file);
+    // Files may hold many small arrays: each gets a block near its own size (later blocks read
+    // what a longer array holds beyond it).
+    AsciiValues values(file, count < (1LL << 20) ? 32 * count : -1);
     values.skip(count);
     return values.missing();
   }

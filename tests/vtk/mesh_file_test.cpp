@@ -112,6 +112,7 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     // the 5.1 layout: offsets, then connectivity, with VTK's type words; a cut-short connectivity
     {kHead + points + "POLYGONS 3 6\nOFFSETS vtktypeint64\n0 3\n6\nCONNECTIVITY vtktypeint32\n0 1 2 0 2 1\n",
      xyz + " 1 2 3, 1 3 2", ""},
+    {one + "POLYGONS 2 1\nOFFSETS int\n0 1\nMETADATA\nINFORMATION 0\n\nCONNECTIVITY int\n0\n", "1 1 1 | 1", ""},
     {one + "POLYGONS 3 4\nOFFSETS int\n0 2 4\nCONNECTIVITY int\n0 0 0",
      "1 1 1 | 1 1, 1 1 warning: vtk file %s: 1 of 4 CONNECTIVITY values missing, read as 0\n", ""},
     {one + "POLYGONS 0 0\nOFFSETS int\nCONNECTIVITY int\n", "1 1 1 |", ""},
@@ -147,12 +148,13 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     {one + "POLYGONS 2 4\nOFFSETS int\n0 3\n",       "", "Mesh %s. Mesh OFFSETS disagree with the CONNECTIVITY length\n"},
     {one + "POLYGONS 3 7\nOFFSETS int\n0 3 7\n",     "", "Mesh %s. Mesh polygons differ in vertex count\n"},
     {one + "POLYGONS 3 6\nOFFSETS int\n0 3\n",       "", vertex_count},
-    {one + "POLYGONS 3 6e9\nOFFSETS int\n0 3e9 6e9\n", "", vertex_count},
+    {one + "POLYGONS 3 6000000000\nOFFSETS int\n0 3000000000 6000000000\n", "", vertex_count},
     {one,                                             "", "Mesh %s. Mesh has no POLYGONS\n"},
     // counts that a file of a few bytes cannot back
     {kHead + "POINTS 2000000000 float\n0 0 0\n",      "", too_large},
     {one + "POLYGONS 100000000 400000000\n3 0 0 0\n", "", too_large},
     {one + "POLYGONS 1 2000000000\n1999999999 0\n",   "", too_large},
+    {one + "POLYGONS 2147483647 0\n2147483647\n",      "", too_large},  // 4 x 2^62 bytes
     {"#\nt\nASCII\nDATASET STRUCTURED_POINTS\n",      "", "not mesh data\n"},
   }, read_mesh);
   // clang-format on
