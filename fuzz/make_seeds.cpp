@@ -79,17 +79,64 @@ int main() {
   }
   const std::string head = "# vtk DataFile Version 3.0\nt\n";
   put("vtk_image_ascii", "coordinates",
-      head + "ASCII\nDATASET RECTILINEAR_GRID\nDIMENSIONS 2 2 1\nX_COORDINATES 2 float\n0 1\n"
-             "Y_COORDINATES 2 float\n0 1\nZ_COORDINATES 1 float\n0\nPOINT_DATA 4\n"
-             "SCALARS s short\nLOOKUP_TABLE default\n1 -2 0x10 inf\n");
+      head +
+          "ASCII\nDATASET RECTILINEAR_GRID\nDIMENSIONS 2 2 1\nX_COORDINATES 2 float\n0 1\n"
+          "Y_COORDINATES 2 float\n0 1\nZ_COORDINATES 1 float\n0\nPOINT_DATA 4\n"
+          "SCALARS s short\nLOOKUP_TABLE default\n1 -2 0x10 inf\n");
   put("vtk_image_binary", "unsigned_short",
-      head + "BINARY\nDATASET STRUCTURED_POINTS\nDIMENSIONS 2 1 1\nPOINT_DATA 2\n"
-             "SCALARS s unsigned_short 1\nLOOKUP_TABLE default\n" + std::string("\xff\xfe\x00\x01", 4));
+      head +
+          "BINARY\nDATASET STRUCTURED_POINTS\nDIMENSIONS 2 1 1\nPOINT_DATA 2\n"
+          "SCALARS s unsigned_short 1\nLOOKUP_TABLE default\n" +
+          std::string("\xff\xfe\x00\x01", 4));
   put("vtk_image_binary", "coordinates",
       head + "BINARY\nDATASET RECTILINEAR_GRID\nDIMENSIONS 1 1 1\nX_COORDINATES 1 float\n" +
           std::string(4, '\0') + "Y_COORDINATES 1 float\n" + std::string(4, '\0') +
           "Z_COORDINATES 1 float\n" + std::string(4, '\0') +
           "POINT_DATA 1\nSCALARS s short\nLOOKUP_TABLE default\n" + std::string("\x80\x01", 2));
+  // The blocks VTK 9 writes: METADATA, FIELD arrays (binary values with line-feed bytes), cell
+  // sections before the point data, float64 coordinates.
+  const std::string v51 = "# vtk DataFile Version 5.1\nvtk output\n";
+  const std::string metadata =
+      "METADATA\nCOMPONENT_NAMES\npart%200\nINFORMATION 1\n"
+      "NAME L2_NORM_RANGE LOCATION vtkDataArray\nDATA 2 0 1.5\n\n";
+  const std::string cells = "CELL_DATA 1\nSCALARS c float\nLOOKUP_TABLE default\n";
+  const std::string point_scalars = "POINT_DATA 2\nSCALARS values short\nLOOKUP_TABLE default\n";
+  const std::string ascii_blocks = "FIELD FieldData 2\nPOLYGONS 1 2 float\n8.625 10\n" + metadata +
+                                   "ids 1 1 vtktypeint64\n7\n"
+                                   "DIMENSIONS 2 1 1\nSPACING 1 1 1\nORIGIN 0 0 0\n" +
+                                   cells +
+                                   "8.625\nVECTORS v double\n1 2 3\n"
+                                   "FIELD FieldData 1\nn 1 1 int\n4\n" +
+                                   point_scalars + "1 -2\n" + metadata +
+                                   "FIELD FieldData 1\nsecond 1 2 double\n0.5 1\n";
+  for (const char* target : {"vtk_image_ascii", "vtk_mask"}) {
+    put(target, "vtk9_blocks", v51 + "ASCII\nDATASET STRUCTURED_POINTS\n" + ascii_blocks);
+  }
+  put("vtk_image_ascii", "vtk9_double_grid",
+      v51 + "ASCII\nDATASET RECTILINEAR_GRID\nDIMENSIONS 2 1 1\nX_COORDINATES 2 double\n0 0.5\n" +
+          metadata + "Y_COORDINATES 1 double\n0\nZ_COORDINATES 1 double\n0\n" + point_scalars +
+          "3 4\n");
+  const std::string lf_float = std::string("\x41\x0a\x00\x00", 4);  // 8.625
+  put("vtk_image_binary", "vtk9_blocks",
+      v51 + "BINARY\nDATASET STRUCTURED_POINTS\nFIELD FieldData 1\nvalues 1 2 float\n" + lf_float +
+          lf_float + "\n" + metadata + "DIMENSIONS 2 1 1\n" + cells + lf_float + "\n" +
+          "FIELD FieldData 1\nids 1 1 vtktypeint64\n" + std::string(8, '\n') + "\n" +
+          point_scalars + std::string("\x80\x01\x00\x0a", 4) + "\n");
+  put("vtk_image_binary", "vtk9_double_grid",
+      v51 + "BINARY\nDATASET RECTILINEAR_GRID\nDIMENSIONS 2 1 1\nX_COORDINATES 2 double\n" +
+          std::string(16, '\n') + "\nY_COORDINATES 1 float\n" + lf_float +
+          "\nZ_COORDINATES 1 float\n" + lf_float + "\n" + point_scalars + std::string(4, '\x0a'));
+  put("vtk_mesh", "vtk9_offsets",
+      v51 +
+          "ASCII\nDATASET POLYDATA\nFIELD FieldData 1\nPOINTS 1 1 float\n8.625\n"
+          "POINTS 4 float\n0 0 0 1 0 0 1 1 0\n0 1 0\n\n" +
+          metadata +
+          "POLYGONS 3 8\nOFFSETS vtktypeint64\n0 4 8\nCONNECTIVITY vtktypeint64\n0 1 2 3 3 2 1 0\n"
+          "CELL_DATA 2\nSCALARS c float\nLOOKUP_TABLE default\n1 2\n");
+  put("vtk_mesh", "vtk9_offsets_int32",
+      v51 +
+          "ASCII\nDATASET POLYDATA\nPOINTS 3 float\n0 0 0 1 0 0 1 1 0\n"
+          "POLYGONS 2 3\nOFFSETS vtktypeint32\n0 3\nCONNECTIVITY int\n0 1 2\n");
   put("vtk_preamble", "mesh", head + "ASCII\nDATASET POLYDATA\nPOINTS 0 float\n");
   put("vtk_preamble", "mask", head + "ASCII\nDATASET RECTILINEAR_GRID\n");
   put("vtk_preamble", "binary", head + "BINARY\nDATASET STRUCTURED_POINTS\n");
@@ -101,8 +148,9 @@ int main() {
   save_image_vtk_binary_short(scratch, mask, 1);
   put("vtk_preamble", "binary_short", slurp(scratch));
   put("vtk_mask", "structured",
-      head + "ASCII\nDATASET STRUCTURED_POINTS\nDIMENSIONS 3 1 1\nPOINT_DATA 3\n"
-             "SCALARS m short\nLOOKUP_TABLE default\n1 40000 -2\n");
+      head +
+          "ASCII\nDATASET STRUCTURED_POINTS\nDIMENSIONS 3 1 1\nPOINT_DATA 3\n"
+          "SCALARS m short\nLOOKUP_TABLE default\n1 40000 -2\n");
   save_mask(scratch, mask);
   const std::string mask_bytes = slurp(scratch);
   put("native_mask", "small", mask_bytes);
@@ -124,8 +172,9 @@ int main() {
   save_mesh_vtk(scratch, mesh, "two triangles");
   put("vtk_mesh", "triangles", slurp(scratch));
   put("vtk_mesh", "polygons_first",
-      head + "ASCII\nDATASET POLYDATA\nPOLYGONS 2 8\n3 0 1 2\n3 2 1 0\n\n"
-             "POINTS 3 float\n0 0 0 1 0 0\n0 1 0\n");
+      head +
+          "ASCII\nDATASET POLYDATA\nPOLYGONS 2 8\n3 0 1 2\n3 2 1 0\n\n"
+          "POINTS 3 float\n0 0 0 1 0 0\n0 1 0\n");
   free_mesh(mesh);
   return 0;
 }

@@ -8,7 +8,13 @@ namespace {
 // Generous enough for a file that lost three quarters of its data, and for the tables and
 // headers that even an empty volume costs.
 constexpr long long kTimesTheFile = 4;
+#ifdef BRINTOM_FUZZ_INPUT_LIMITS
+// The fuzz build, whose inputs are at most 64 KiB: any input may ask for the slack, which the
+// sanitizer then allocates and touches, and the long runs spent most of their time there.
+constexpr long long kSlackBytes = 256LL << 10;
+#else
 constexpr long long kSlackBytes = 16LL << 20;
+#endif
 
 }  // namespace
 

@@ -62,14 +62,15 @@ bool convert_exactly(const Decimal& d, bool negative, float& value) {
 
 }  // namespace
 
-NumberScanner::NumberScanner(std::FILE* file) : file_(file), text_(64, '\0') {
+NumberScanner::NumberScanner(std::FILE* file, long long expected_bytes)
+    : file_(file), text_(64, '\0') {
   // A stream that can be put back to a position is read in blocks of our own; any other (a pipe)
   // through its own buffer, one character at a time.
   const long start = std::ftell(file);
   if (start >= 0 && std::fseek(file, start, SEEK_SET) == 0) {
     const long long left = bytes_left(file);
-    const long long size =
-        left < 0 ? kLargestBlock : std::clamp(left + 2, kSmallestBlock, kLargestBlock);
+    long long size = left < 0 ? kLargestBlock : std::clamp(left + 2, kSmallestBlock, kLargestBlock);
+    if (expected_bytes >= 0) size = std::clamp(expected_bytes + 2, kSmallestBlock, size);
     block_.resize(static_cast<std::size_t>(size));
     block_start_ = start;
     cursor_ = end_ = block_.data() + 1;

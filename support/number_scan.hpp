@@ -15,7 +15,8 @@ class NumberScanner {
  public:
   // Reads from the stream's current position on; until give_back() or the scanner's end the
   // stream itself stands further on. The scanner ends before the stream is closed.
-  explicit NumberScanner(std::FILE* file);
+  // expected_bytes, where known, caps the first block: a few values need no block of a MiB.
+  explicit NumberScanner(std::FILE* file, long long expected_bytes = -1);
   ~NumberScanner();
   NumberScanner(const NumberScanner&) = delete;
   NumberScanner& operator=(const NumberScanner&) = delete;

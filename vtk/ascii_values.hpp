@@ -13,7 +13,8 @@ namespace brintom {
 // of the file, or two failures in one place) every later read is missing too.
 class AsciiValues {
  public:
-  explicit AsciiValues(std::FILE* file) : scanner_(file) {}
+  explicit AsciiValues(std::FILE* file, long long expected_bytes = -1)
+      : scanner_(file, expected_bytes) {}
 
   bool next_float(float& value);  // "%g "
   // count values, as count next_float calls would read them, in one go.

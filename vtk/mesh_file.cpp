@@ -15,6 +15,7 @@
 #include "vtk/keyword_line.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
+#include "vtk/skipped_blocks.hpp"
 #include "vtk/words.hpp"
 #include "vtk/writer_messages.hpp"
 
@@ -34,6 +35,12 @@ constexpr char kMixedPolygons[]    = "Mesh polygons differ in vertex count\n";
 constexpr char kNoPoints[]         = "Mesh has no POINTS\n";
 constexpr char kNoPolygons[]       = "Mesh has no POLYGONS\n";
 constexpr char kTooLargeForFile[]  = "Mesh counts too large for the file\n";
+constexpr char kIndexType[]        = "Mesh OFFSETS or CONNECTIVITY type is not vtktypeint64, "
+                                     "vtktypeint32 or int\n";
+constexpr char kOffsetsStart[]     = "Mesh OFFSETS do not start at 0\n";
+constexpr char kOffsetsDecrease[]  = "Mesh OFFSETS decrease\n";
+constexpr char kOffsetsLength[]    = "Mesh OFFSETS disagree with the CONNECTIVITY length\n";
+constexpr char kNoConnectivity[]   = "Mesh OFFSETS are not followed by CONNECTIVITY\n";
 constexpr char kReadAsZero[]       = "0";
 // clang-format on
 
@@ -100,8 +107,76 @@ void read_points(MeshScan& scan, const char* rest) {
   warn_missing_values(scan.path, values.missing(), 1LL * kAxes * points, kPoints, kReadAsZero);
 }
 
+// The vertex rows, their handles and the weights that will follow, checked against what is left
+// of the file before they are allocated.
+void new_polygons(MeshScan& scan, long vertices, int polygons) {
+  // Both counts are at most INT_MAX, so their product fits; four times it may not.
+  const long long cells = vertices * (polygons + 1LL);
+  if (cells > LLONG_MAX / 8 ||
+      !within_reach(4 * cells + 8LL * (vertices + 1LL) + 4LL * polygons, bytes_left(scan.file))) {
+    refuse(scan, kTooLargeForFile);
+  }
+  if (scan.polygons != nullptr) free_integer_matrix(scan.polygons);
+  scan.polygons = new_integer_matrix(static_cast<int>(vertices), polygons);
+}
+
+// A 0-based vertex index, as "%d" then + 1, wrapping instead of overflowing.
+int vertex_of(AsciiValues& values) {
+  long index = 0;
+  values.next_integer(index);
+  return static_cast<int>(static_cast<unsigned>(index) + 1u);
+}
+
+// The type words VTK writes offsets and connectivity with, for 64- and 32-bit storage.
+constexpr const char* kIndexTypes[] = {kTypeInt64, kTypeInt32, kInt};
+
+void check_index_type(const MeshScan& scan, const char* rest) {
+  std::string type;
+  scan_word(rest, type);
+  for (const char* word : kIndexTypes) {
+    if (strcomp(type.c_str(), word)) return;
+  }
+  refuse(scan, kIndexType);
+}
+
+// The layout of file version 5.1, after "POLYGONS offsets size" (offsets at least 1) and its
+// "OFFSETS type" line: offsets values from 0 up to size, then "CONNECTIVITY type" and size
+// vertex indices.
+void read_offsets_layout(MeshScan& scan, long long offsets, long long size, const char* type) {
+  check_index_type(scan, type);
+  const int polygons = static_cast<int>(offsets - 1);
+  long vertices = 0;
+  {
+    AsciiValues values(scan.file);
+    long previous = 0, offset = 0;
+    for (long long i = 0; i < offsets; ++i, previous = offset) {
+      if (!values.next_integer(offset)) refuse(scan, kBadVertexCount);
+      if (i == 0 && offset != 0) refuse(scan, kOffsetsStart);
+      if (offset < previous) refuse(scan, kOffsetsDecrease);
+      if (i == 1) vertices = offset;  // The Mesh holds one vertex count: the first polygon's.
+      if (offset - previous != vertices) refuse(scan, kMixedPolygons);
+    }
+    if (offset != size) refuse(scan, kOffsetsLength);
+    if (vertices > INT_MAX) refuse(scan, kBadVertexCount);
+  }
+  KeywordLine line;
+  if (read_block_line(scan.file, NumberEncoding::ascii, line) < 1 ||
+      !strcomp(line.word.c_str(), kConnectivity)) {
+    refuse(scan, kNoConnectivity);
+  }
+  check_index_type(scan, line.rest);
+  new_polygons(scan, vertices, polygons);
+  AsciiValues values(scan.file);
+  for (int j = 1; j <= polygons; ++j) {
+    for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(values);
+  }
+  warn_missing_values(scan.path, values.missing(), 1LL * vertices * polygons, kConnectivity,
+                      kReadAsZero);
+}
+
 // "POLYGONS count size", then for each polygon its vertex count and its 0-based vertices. The
-// size is not compared with the data.
+// size is not compared with the data. An OFFSETS line in place of the first vertex count means
+// the 5.1 layout (without polygons, either layout has nothing to read).
 void read_polygons(MeshScan& scan, const char* rest) {
   long long count = -1, size = -1;
   if (!scan_integer(rest, count) || !scan_integer(rest, size) || count < 0 || size < 0 ||
@@ -113,27 +188,26 @@ void read_polygons(MeshScan& scan, const char* rest) {
   // The Mesh holds one vertex count for all polygons: the first one's. Without polygons there
   // is none to read.
   long vertices = 0;
-  if (polygons > 0 && (!values.next_integer(vertices) || vertices < 0 || vertices > INT_MAX)) {
-    refuse(scan, kBadVertexCount);
+  if (polygons > 0 && !values.next_integer(vertices)) {
+    // The scan stopped before the first word that is not a number: OFFSETS means the layout of
+    // version 5.1, anything else has no vertex count.
+    values.give_back();
+    KeywordLine line;
+    if (read_keyword_line(scan.file, line) < 1 || !strcomp(line.word.c_str(), kOffsets)) {
+      refuse(scan, kBadVertexCount);
+    }
+    read_offsets_layout(scan, count, size, line.rest);
+    return;
   }
+  if (vertices < 0 || vertices > INT_MAX) refuse(scan, kBadVertexCount);
 
-  // The vertex rows, their handles and the weights that will follow.
   values.give_back();  // so that the rest of the file is measured from the right place
-  const long long bytes =
-      4LL * vertices * (polygons + 1LL) + 8LL * (vertices + 1LL) + 4LL * polygons;
-  if (!within_reach(bytes, bytes_left(scan.file))) refuse(scan, kTooLargeForFile);
-  if (scan.polygons != nullptr) free_integer_matrix(scan.polygons);
-  scan.polygons = new_integer_matrix(static_cast<int>(vertices), polygons);
+  new_polygons(scan, vertices, polygons);
   for (int j = 1; j <= polygons; ++j) {
     long own = vertices;
     // Read with the first count, a different one would shift every later polygon.
     if (j > 1 && values.next_integer(own) && own != vertices) refuse(scan, kMixedPolygons);
-    for (int k = 1; k <= vertices; ++k) {
-      long index = 0;
-      values.next_integer(index);
-      // As "%d" then + 1, wrapping instead of overflowing.
-      scan.polygons[k][j] = static_cast<int>(static_cast<unsigned>(index) + 1u);
-    }
+    for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(values);
   }
   warn_missing_values(scan.path, values.missing(), (vertices + 1LL) * polygons, kPolygons,
                       kReadAsZero);
@@ -182,9 +256,11 @@ Mesh* load_mesh_vtk(const char* path) {
   FileHandle file(read_vtk_preamble(path, VtkReader::mesh));
   MeshScan scan(path, file.get());
   // A blank line or the end of the file ends the scan; a blank line right after a data block
-  // was taken with the block's last value.
+  // was taken with the block's last value, and one that ends a METADATA block goes with it.
   KeywordLine line;
-  while (read_keyword_line(file.get(), line) >= 1) dispatch_keyword(kKeywords, scan, line);
+  while (read_block_line(file.get(), NumberEncoding::ascii, line) >= 1) {
+    dispatch_keyword(kKeywords, scan, line);
+  }
   file.reset();
   if (scan.points == nullptr) refuse(scan, kNoPoints);
   if (scan.polygons == nullptr) refuse(scan, kNoPolygons);

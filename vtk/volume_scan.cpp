@@ -1,17 +1,14 @@
 #include "vtk/volume_scan.hpp"
 
-#include <algorithm>
-#include <array>
 #include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
+#include "support/strings.hpp"
 #include "support/text.hpp"
 #include "volume/voxel_block.hpp"
-#include "vtk/ascii_values.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/words.hpp"
 
@@ -63,39 +60,131 @@ void read_data_type(VolumeScan& scan, const char* rest) {
   if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
 }
 
-// Gives how many of count binary words the file lacks. A coordinate array's last byte is
-// followed directly by the next keyword line.
-long long pass_over_binary(std::FILE* file, long long count) {
-  std::array<std::uint32_t, 4096> scratch;
-  long long left = count;
-  while (left > 0) {
-    const auto want = static_cast<std::size_t>(std::min<long long>(left, scratch.size()));
-    const std::size_t got = std::fread(scratch.data(), sizeof scratch[0], want, file);
-    left -= static_cast<long long>(got);
-    if (got < want) break;  // the end of the file
-  }
-  return left;
-}
-
-long long pass_over_ascii(std::FILE* file, long long count) {
-  AsciiValues values(file);
-  values.skip(count);
-  return values.missing();
-}
-
-// A coordinate array: count numbers after its line, whatever the line says; all dropped.
-void pass_over_array(VolumeScan& scan, const char* keyword, long long count) {
+// A coordinate array: count numbers after its line, whatever count the line says; all dropped.
+// Binary values are 8 bytes each when the line's type word is "double", else 4.
+void pass_over_array(VolumeScan& scan, const char* keyword, long long count, const char* rest) {
   checked_voxel_count(scan);
-  const long long missing = scan.encoding == NumberEncoding::binary
-                                ? pass_over_binary(scan.file, count)
-                                : pass_over_ascii(scan.file, count);
+  long long stated = 0;
+  std::string type;
+  if (scan_integer(rest, stated)) scan_word(rest, type);
+  const int width = strcomp(type.c_str(), kDouble) ? 8 : 4;
+  const long long missing = pass_over_values(scan.file, scan.encoding, count, width);
   warn_missing_values(scan.path, missing, count, keyword, nullptr);
 }
 
-void x_array(VolumeScan& s, const char*) { pass_over_array(s, kXCoordinates, s.columns); }
-void y_array(VolumeScan& s, const char*) { pass_over_array(s, kYCoordinates, s.rows); }
-void z_array(VolumeScan& s, const char*) { pass_over_array(s, kZCoordinates, s.slices); }
+void x_array(VolumeScan& s, const char* r) { pass_over_array(s, kXCoordinates, s.columns, r); }
+void y_array(VolumeScan& s, const char* r) { pass_over_array(s, kYCoordinates, s.rows, r); }
+void z_array(VolumeScan& s, const char* r) { pass_over_array(s, kZCoordinates, s.slices, r); }
 void pass_over_line(VolumeScan&, const char*) {}
+
+// VTK's cell count: the product of each dimension less one, over the dimensions above 1; -1
+// when the dimensions describe no grid.
+long long cell_count(const VolumeScan& scan) {
+  long long cells = 1;
+  for (long long dimension : {scan.columns, scan.rows, scan.slices}) {
+    if (!scan.dimensions_given || dimension < 1 || dimension > INT_MAX) return -1;
+    if (dimension > 1 && cells > LLONG_MAX / dimension) return -1;  // beyond any file
+    if (dimension > 1) cells *= dimension - 1;
+  }
+  return cells;
+}
+
+void start_cell_data(VolumeScan& scan, const char* rest) {
+  long long count = -1;
+  if (scan_integer(rest, count) && count == cell_count(scan)) scan.cells = count;
+}
+
+// The values of one cell array: per_cell a cell, width bytes each in a binary file.
+bool pass_over_cells(VolumeScan& scan, long long per_cell, int width) {
+  if (per_cell < 0 || per_cell > INT_MAX || width <= 0) return false;
+  // A count beyond any file is read to the end all the same.
+  const bool huge = per_cell > 0 && scan.cells > LLONG_MAX / per_cell;
+  pass_over_values(scan.file, scan.encoding, huge ? LLONG_MAX : per_cell * scan.cells, width);
+  return true;
+}
+
+// "KIND name type": per_cell values of that type a cell.
+template <int per_cell>
+bool typed_cells(VolumeScan& scan, const char* rest) {
+  std::string name, type;
+  return scan_word(rest, name) && scan_word(rest, type) &&
+         pass_over_cells(scan, per_cell, type_width(type));
+}
+
+// "SCALARS name type [components]", then a LOOKUP_TABLE line, then the values.
+bool cell_scalars(VolumeScan& scan, const char* rest) {
+  const std::string scalars = rest;  // the next line takes the place of this one
+  std::string name, type;
+  long long components = 1;
+  if (!scan_word(rest, name) || !scan_word(rest, type) || type_width(type) == 0) return false;
+  scan_integer(rest, components);
+  if (components < 0 || components > INT_MAX) return false;
+  if (read_block_line(scan.file, scan.encoding, scan.line) <= 0) error_message(kEmptyLine);
+  if (!strcomp(scan.line.word.c_str(), kLookupTable)) {
+    // Not VTK's form: both lines are read as any others, the cell section ends.
+    read_data_type(scan, scalars.c_str());
+    scan.line_waiting = true;
+    scan.cells = 0;
+    return true;
+  }
+  return pass_over_cells(scan, components, type_width(type));
+}
+
+// "TEXTURE_COORDINATES name dimension type".
+bool cell_texture(VolumeScan& scan, const char* rest) {
+  std::string name, type;
+  long long dimension = -1;
+  return scan_word(rest, name) && scan_integer(rest, dimension) && scan_word(rest, type) &&
+         pass_over_cells(scan, dimension, type_width(type));
+}
+
+// "COLOR_SCALARS name components": bytes in a binary file.
+bool cell_colours(VolumeScan& scan, const char* rest) {
+  std::string name;
+  long long components = -1;
+  return scan_word(rest, name) && scan_integer(rest, components) &&
+         pass_over_cells(scan, components, 1);
+}
+
+// "LOOKUP_TABLE name entries": four bytes an entry in a binary file, whatever the cell count.
+bool cell_lookup_table(VolumeScan& scan, const char* rest) {
+  std::string name;
+  long long entries = -1;
+  if (!scan_word(rest, name) || !scan_integer(rest, entries) || entries < 0 || entries > INT_MAX) {
+    return false;
+  }
+  pass_over_values(scan.file, scan.encoding, 4 * entries, 1);
+  return true;
+}
+
+// The arrays of a cell section; a handler that finds its line not in VTK's form gives false,
+// and the line ends the section. FIELD blocks pass in read_block_line.
+struct CellKeyword {
+  const char* word;
+  bool (*pass_over)(VolumeScan& scan, const char* rest);
+};
+// clang-format off
+constexpr CellKeyword kCellKeywords[] = {
+  {kScalars,       cell_scalars},
+  {kColorScalars,  cell_colours},
+  {kLookupTable,   cell_lookup_table},
+  {kVectors,       typed_cells<3>},
+  {kNormals,       typed_cells<3>},
+  {kTensors,       typed_cells<9>},
+  {kTensors6,      typed_cells<6>},
+  {kTextureCoords, cell_texture},
+  {kGlobalIds,     typed_cells<1>},
+  {kPedigreeIds,   typed_cells<1>},
+};
+// clang-format on
+
+// Gives whether line was a cell array, now passed over.
+bool pass_over_cell_array(VolumeScan& scan, const KeywordLine& line) {
+  for (const CellKeyword& keyword : kCellKeywords) {
+    if (strcomp(line.word.c_str(), keyword.word)) return keyword.pass_over(scan, line.rest);
+  }
+  return false;
+}
 
 // Tried in this order; the first equal word decides. Any other line is passed over.
 // clang-format off
@@ -107,7 +196,7 @@ constexpr Keyword<VolumeScan> kKeywords[] = {
   {kOrigin,       pass_over_line},
   {kSpacing,      pass_over_line},
   {kPointData,    check_point_count},
-  {kCellData,     pass_over_line},
+  {kCellData,     start_cell_data},
   {kScalars,      read_data_type},
   {kLookupTable,  [](VolumeScan& s, const char*) { s.at_value_block = true; }},
 };
@@ -116,10 +205,14 @@ constexpr Keyword<VolumeScan> kKeywords[] = {
 }  // namespace
 
 void scan_to_value_block(VolumeScan& scan) {
-  KeywordLine line;
   while (!scan.at_value_block) {
-    if (read_keyword_line(scan.file, line) <= 0) error_message(kEmptyLine);
-    dispatch_keyword(kKeywords, scan, line);
+    if (!scan.line_waiting && read_block_line(scan.file, scan.encoding, scan.line) <= 0) {
+      error_message(kEmptyLine);
+    }
+    scan.line_waiting = false;
+    if (scan.cells > 0 && pass_over_cell_array(scan, scan.line)) continue;
+    scan.cells = 0;  // any other line ends a cell section
+    dispatch_keyword(kKeywords, scan, scan.line);
   }
 }
 

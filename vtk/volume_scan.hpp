@@ -4,6 +4,7 @@
 #include <string>
 
 #include "vtk/keyword_line.hpp"
+#include "vtk/skipped_blocks.hpp"
 
 namespace brintom {
 
@@ -16,10 +17,6 @@ struct VolumeLimits {
   long long least_columns;
   long long largest_dimension;
 };
-
-// How the file holds its numbers, and so how a coordinate array is passed over: as text values,
-// or as 4-byte words that follow their keyword line's line feed directly.
-enum class NumberEncoding { ascii, binary };
 
 // What the DIMENSIONS, POINT_DATA and SCALARS lines of a volume file have set so far.
 struct VolumeScan {
@@ -37,14 +34,19 @@ struct VolumeScan {
   long long point_count = 0;
   std::string data_type;        // held whole: a word longer than any accepted one matches none
   bool at_value_block = false;  // the LOOKUP_TABLE line was read
+  long long cells = 0;          // within a CELL_DATA section as VTK writes it: the cell count
+  KeywordLine line;             // the keyword line being read
+  bool line_waiting = false;    // line is read but not yet acted on
 };
 
 // Reads keyword lines up to the LOOKUP_TABLE line, after which the value block begins; a blank
 // line or the end of the file before it is fatal "empty line\n". DIMENSIONS and SCALARS set what
 // they say; POINT_DATA is fatal "inconsistency in number of data points\n" unless it gives the
 // voxel count; a coordinate array is passed over, what it lacks reported on standard error; any
-// other line is passed over. A coordinate line or POINT_DATA needs dimensions within the limits,
-// as check_volume_fits says.
+// other line is passed over, METADATA and FIELD blocks whole. A CELL_DATA line that gives the
+// grid's cell count starts a cell section: its arrays are passed over by their counts up to the
+// first line that is not one (a CELL_DATA line with any other count is passed over alone). A
+// coordinate line or POINT_DATA needs dimensions within the limits, as check_volume_fits says.
 void scan_to_value_block(VolumeScan& scan);
 
 // Before a reader allocates the volume: fatal "no DIMENSIONS specified\n" or "impossible

@@ -22,12 +22,37 @@ inline constexpr char kPointData[]        = "POINT_DATA";
 inline constexpr char kCellData[]         = "CELL_DATA";
 inline constexpr char kScalars[]          = "SCALARS";
 inline constexpr char kLookupTable[]      = "LOOKUP_TABLE";
+inline constexpr char kColorScalars[]     = "COLOR_SCALARS";
+inline constexpr char kVectors[]          = "VECTORS";
+inline constexpr char kNormals[]          = "NORMALS";
+inline constexpr char kTensors[]          = "TENSORS";
+inline constexpr char kTensors6[]         = "TENSORS6";
+inline constexpr char kTextureCoords[]    = "TEXTURE_COORDINATES";
+inline constexpr char kGlobalIds[]        = "GLOBAL_IDS";
+inline constexpr char kPedigreeIds[]      = "PEDIGREE_IDS";
 inline constexpr char kDefaultTable[]     = "default";
-inline constexpr char kFloat[]            = "float";
+inline constexpr char kField[]            = "FIELD";
+// The type words of VTK's arrays.
+inline constexpr char kChar[]             = "char";
+inline constexpr char kUnsignedChar[]     = "unsigned_char";
 inline constexpr char kShort[]            = "short";
 inline constexpr char kUnsignedShort[]    = "unsigned_short";
+inline constexpr char kInt[]              = "int";
+inline constexpr char kUnsignedInt[]      = "unsigned_int";
+inline constexpr char kFloat[]            = "float";
+inline constexpr char kLong[]             = "long";
+inline constexpr char kUnsignedLong[]     = "unsigned_long";
+inline constexpr char kDouble[]           = "double";
+inline constexpr char kTypeInt64[]        = "vtktypeint64";
+inline constexpr char kTypeUInt64[]       = "vtktypeuint64";
+inline constexpr char kTypeInt32[]        = "vtktypeint32";
 inline constexpr char kPoints[]           = "POINTS";
 inline constexpr char kPolygons[]         = "POLYGONS";
+inline constexpr char kOffsets[]          = "OFFSETS";
+inline constexpr char kConnectivity[]     = "CONNECTIVITY";
+inline constexpr char kMetadata[]         = "METADATA";
+inline constexpr char kComponentNames[]   = "COMPONENT_NAMES";
+inline constexpr char kInformation[]      = "INFORMATION";
 // clang-format on
 
 }  // namespace brintom

@@ -64,12 +64,27 @@ TEST_F(VolumeReadersDeathTest, KeywordLoop) {
      "2 1 1: 8 9", ""},
     // the later SCALARS line decides; one without a type changes nothing
     {kGrid + "DIMENSIONS 2 1 1\nSCALARS a double\nSCALARS b short\nSCALARS c\nLOOKUP_TABLE d\n4 5", "2 1 1: 4 5", ""},
-    // the first LOOKUP_TABLE starts the block, even in a cell section before the point data
-    {kGrid + "DIMENSIONS 2 1 1\nCELL_DATA 1\n" + kShort + "7 8\nPOINT_DATA 2\n" + kShort + "1 2\n", "2 1 1: 7 8", ""},
+    // a cell section with the grid's cell count passes by its arrays' counts, up to the first
+    // other line; with any other count the first LOOKUP_TABLE starts the block
+    {kGrid + "DIMENSIONS 3 1 2\nCELL_DATA 2\nSCALARS c int 2\nLOOKUP_TABLE t\n7 8 9 9\nVECTORS v double\n1 2 3 4 5 6\n"
+             "FIELD f 1\na 1 1 char\n1\nCOLOR_SCALARS k 1\n1 1\nLOOKUP_TABLE t 1\n1 1 1 1\nTEXTURE_COORDINATES t 1 float\n"
+             "0 0\nPOINT_DATA 6\n" + kShort + "1 2 3 4 5 6\n", "3 1 2: 1 2 3 4 5 6", ""},
+    {kGrid + "DIMENSIONS 2 1 1\nCELL_DATA 1\nSCALARS c int\nCELL_DATA 1\nNORMALS n bit\nX_COORDINATES\n0 1\n" + kShort + "7 8\n", "2 1 1: 7 8", ""},
+    {kGrid + "DIMENSIONS 2 1 1\nCELL_DATA 2\n" + kShort + "7 8\nPOINT_DATA 2\n" + kShort + "1 2\n", "2 1 1: 7 8", ""},
     // coordinate arrays: as many values as their dimension, any white space, blank lines after
     {kGrid + "DIMENSIONS 3 2 1\nX_COORDINATES 3 float\n0\n0.5\t\t1\n\n\nY_COORDINATES 2 float\n"
              "1e3 -2  \r\n\nZ_COORDINATES 1 float\n  0x1p4\n\nPOINT_DATA 6\n" + kShort + "1 2 3\n4 5 6\n",
      "3 2 1: 1 2 3 4 5 6", ""},
+    // METADATA blocks pass whole up to their blank line; METADATA before any other line alone
+    {kGrid + "DIMENSIONS 2 1 1\nMETADATA\nCOMPONENT_NAMES\nLOOKUP_TABLE\nINFORMATION 1\nNAME R LOCATION "
+             "vtkDataArray\nDATA 2 0 1" + std::string(200, ' ') + "x\n \nMETADATA\nMETADATA\n" + kShort + "4 5", "2 1 1: 4 5", ""},
+    {kGrid + "DIMENSIONS 1 1 1\nMETADATA\n\n" + block,                "", "empty line\n"},
+    {kGrid + "DIMENSIONS 1 1 1\nMETADATA\nINFORMATION 0\n",          "", "empty line\n"},
+    // FIELD arrays pass by their counts, names that are keywords too; a line not in an array's
+    // form ends the block and is read as any other
+    {kGrid + "FIELD FieldData 3\nDIMENSIONS 1 1 float\n7\nLOOKUP_TABLE 2 1 double\n1\n2\nMETADATA\nINFORMATION 0\n\n"
+             "POINT_DATA 1 1 vtktypeint64\n3\nDIMENSIONS 2 1 1\nFIELD f 2\na 1 1 float\n3\nSCALARS 1 1 bool\n"
+             "FIELD f\n" + kShort + "4 5", "2 1 1: 4 5", ""},
     // a later DIMENSIONS line replaces the values it holds
     {kAscii + "DIMENSIONS 5 5 5\nDIMENSIONS 9 1 1\nDIMENSIONS 2\n" + kShort + "6 7", "2 1 1: 6 7", ""},
     // a keyword line of 126 characters is read whole; at 127 the line feed reads as a blank line
@@ -110,10 +125,20 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
     // 16-bit values widened in place without mixing neighbours
     {kBinary + three + "short\nLOOKUP_TABLE t\n" + bytes,          "3 1 1: -2 7 -32768", ""},
     {kBinary + three + "unsigned_short\nLOOKUP_TABLE t\n" + bytes, "3 1 1: 65534 7 32768", ""},
-    // binary coordinate arrays: as many 4-byte values as the dimension, whatever the line says
-    {kBinaryGrid + "DIMENSIONS 2 1 1\nX_COORDINATES 1 double\n\x3F\x80\x00\x00\x40\x00\x00\x00"s +
+    // binary coordinate arrays: as many values as the dimension, whatever count the line says,
+    // 8 bytes each for "double", else 4
+    {kBinaryGrid + "DIMENSIONS 2 1 1\nX_COORDINATES 1 double\n" + std::string(16, '\x3F') +
+         "Y_COORDINATES 7 doubles\n\x00\x00\x00\x00Z_COORDINATES 1\n\x41\x20\x00\x00"s + kFloat +
+         "\x3F\xC0\x00\x00\x40\x40\x00\x00"s, "2 1 1: 1.5 3", ""},
+    {kBinaryGrid + "DIMENSIONS 2 1 1\nX_COORDINATES 1 int\n\x3F\x80\x00\x00\x40\x00\x00\x00"s +
          "Y_COORDINATES 7 float\n\x00\x00\x00\x00Z_COORDINATES 1 float\n\x41\x20\x00\x00"s + kFloat +
          "\x3F\xC0\x00\x00\x40\x40\x00\x00"s, "2 1 1: 1.5 3", ""},
+    // binary FIELD arrays: 8.625 as a float holds a line feed byte
+    {kBinary + "FIELD FieldData 2\nv 1 2 float\n\x41\x0A\0\0\x41\x0A\0\0\nw 3 1 unsigned_char\n\n\n\nDIMENSIONS 1 1 1\n"s
+             + kFloat + "\x3F\xC0\0\0"s, "1 1 1: 1.5", ""},
+    // a binary cell section: values by their type's width, each with its line feed
+    {kBinary + "DIMENSIONS 2 2 1\nCELL_DATA 1\nSCALARS c double\nLOOKUP_TABLE default\n\n\n\n\n\n\n\n\n\nGLOBAL_IDS g vtktypeint64\n"
+             "\n\n\n\n\n\n\n\nPOINT_DATA 4\n"s + kShort.substr(0, 15) + " 1\nLOOKUP_TABLE default\n\0\1\0\2\0\3\0\4"s, "2 2 1: 1 2 3 4", ""},
     // no columns: a Frame without voxels, nothing read
     {kBinary + "DIMENSIONS 0 2 3\n" + kFloat + "xxxx",  "0 2 3:", ""},
     // cut short, missing values read as 0.0, a stray byte is no value; the scan stops at the x
@@ -125,8 +150,9 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
      "3 1 1: 1 2 3 warning: vtk file %s: 1 of 3 X_COORDINATES values missing\n", ""},
     {kAscii + "DIMENSIONS 1 1 1\nSCALARS s unsigned_short\nLOOKUP_TABLE d\n1\n", "", not_allowed},
     {kBinary + "DIMENSIONS 1 1 1\nSCALARS s double\nLOOKUP_TABLE d\nxxxx",       "", not_allowed},
-    // the line feed after a binary coordinate array reads as a blank line
-    {kBinaryGrid + "DIMENSIONS 1 1 1\nX_COORDINATES 1 float\n\0\0\0\0\n"s + kFloat, "", "empty line\n"},
+    // one line feed after a binary coordinate array goes with it, a second reads as a blank line
+    {kBinaryGrid + "DIMENSIONS 1 1 1\nX_COORDINATES 1 float\n\0\0\0\0\n"s + kFloat + "\x3F\xC0\0\0"s, "1 1 1: 1.5", ""},
+    {kBinaryGrid + "DIMENSIONS 1 1 1\nX_COORDINATES 1 float\n\0\0\0\0\n\n"s + kFloat, "", "empty line\n"},
     // a cut-short coordinate array warns before the end of the file ends the scan
     {kBinaryGrid + "DIMENSIONS 1 3 1\nY_COORDINATES 3 float\n\x00\x00\x00\x00\x01"s, "",
      "warning: vtk file %s: 2 of 3 Y_COORDINATES values missing\nempty line\n"},

@@ -104,6 +104,18 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
      xyz + " 3 2 1, 1 1 1", ""},
     // anywhere else a blank line ends the scan: a later section is never reached
     {kHead + points + polygons + "LINES 0 0\n\nPOINTS 1 float\n9 9 9\n", xyz + " 1 2 3", ""},
+    // a METADATA block and its blank line pass; METADATA before any other line passes alone
+    {kHead + points + "METADATA\nINFORMATION 1\nNAME L2_NORM_RANGE LOCATION vtkDataArray\nDATA 2 0 1.7\n\n"
+             "METADATA\n" + polygons + "METADATA\n\n" + polygons + "POINTS 1 float\n9 9 9\n", xyz + " 1 2 3", ""},
+    // a FIELD array named as a section is passed over by its counts
+    {kHead + "FIELD FieldData 1\nPOLYGONS 1 3 int\n9 9\n9\n" + points + polygons, xyz + " 1 2 3", ""},
+    // the 5.1 layout: offsets, then connectivity, with VTK's type words; a cut-short connectivity
+    {kHead + points + "POLYGONS 3 6\nOFFSETS vtktypeint64\n0 3\n6\nCONNECTIVITY vtktypeint32\n0 1 2 0 2 1\n",
+     xyz + " 1 2 3, 1 3 2", ""},
+    {one + "POLYGONS 2 1\nOFFSETS int\n0 1\nMETADATA\nINFORMATION 0\n\nCONNECTIVITY int\n0\n", "1 1 1 | 1", ""},
+    {one + "POLYGONS 3 4\nOFFSETS int\n0 2 4\nCONNECTIVITY int\n0 0 0",
+     "1 1 1 | 1 1, 1 1 warning: vtk file %s: 1 of 4 CONNECTIVITY values missing, read as 0\n", ""},
+    {one + "POLYGONS 0 0\nOFFSETS int\nCONNECTIVITY int\n", "1 1 1 |", ""},
     // no points, no polygons: no vertex count is read
     {kHead + "POINTS 0 float\nPOLYGONS 0 0\n", " |", ""},
     // coordinates and indices as the C scanner reads them; indices + 1 wrap
@@ -128,11 +140,21 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     {one + "POLYGONS 1 4\n2147483648 0\n",           "", vertex_count},
     {one + "POLYGONS 2 9\n3 0 0 0\n4 0 0 0 0\n",     "", "Mesh %s. Mesh polygons differ in vertex count\n"},
     {kHead + polygons,                                "", "Mesh %s. Mesh has no POINTS\n"},
+    {one + "POLYGONS 2 3\nOFFSETS long\n0 3\n",      "", "Mesh %s. Mesh OFFSETS or CONNECTIVITY type is not vtktypeint64, vtktypeint32 or int\n"},
+    {one + "POLYGONS 2 3\nOFFSETS int\n0 3\nCONNECTIVITY vtktypeuint64\n", "", "Mesh %s. Mesh OFFSETS or CONNECTIVITY type is not vtktypeint64, vtktypeint32 or int\n"},
+    {one + "POLYGONS 2 3\nOFFSETS int\n0 3\nPOLYGONS 1 4\n", "", "Mesh %s. Mesh OFFSETS are not followed by CONNECTIVITY\n"},
+    {one + "POLYGONS 2 3\nOFFSETS int\n1 3\n",       "", "Mesh %s. Mesh OFFSETS do not start at 0\n"},
+    {one + "POLYGONS 3 3\nOFFSETS int\n0 3 2\n",     "", "Mesh %s. Mesh OFFSETS decrease\n"},
+    {one + "POLYGONS 2 4\nOFFSETS int\n0 3\n",       "", "Mesh %s. Mesh OFFSETS disagree with the CONNECTIVITY length\n"},
+    {one + "POLYGONS 3 7\nOFFSETS int\n0 3 7\n",     "", "Mesh %s. Mesh polygons differ in vertex count\n"},
+    {one + "POLYGONS 3 6\nOFFSETS int\n0 3\n",       "", vertex_count},
+    {one + "POLYGONS 3 6000000000\nOFFSETS int\n0 3000000000 6000000000\n", "", vertex_count},
     {one,                                             "", "Mesh %s. Mesh has no POLYGONS\n"},
     // counts that a file of a few bytes cannot back
     {kHead + "POINTS 2000000000 float\n0 0 0\n",      "", too_large},
     {one + "POLYGONS 100000000 400000000\n3 0 0 0\n", "", too_large},
     {one + "POLYGONS 1 2000000000\n1999999999 0\n",   "", too_large},
+    {one + "POLYGONS 2147483647 0\n2147483647\n",      "", too_large},  // 4 x 2^62 bytes
     {"#\nt\nASCII\nDATASET STRUCTURED_POINTS\n",      "", "not mesh data\n"},
   }, read_mesh);
   // clang-format on
