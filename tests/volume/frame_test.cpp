@@ -146,6 +146,20 @@ TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
   }
 }
 
+TEST_F(FrameTest, StreamOfACutShortFileCountsAndZeroesTheMissingVoxelsAtOnce) {
+  const std::string image = temp_file(host_bytes(4, 1, 1, 1, 1.0f, 2.0f) + "\x01\x02", ".image");
+  ::testing::internal::CaptureStderr();
+  const std::unique_ptr<VoxelSource> voxels = open_image_stream(image.c_str());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "warning: image file " + image + " is truncated: 2 voxels missing, read as 0.0\n");
+  float pair[2];
+  for (const std::string& expected : {host_bytes(1.0f, 2.0f), host_bytes(0.0f, 0.0f)}) {
+    std::memset(pair, 0xFF, sizeof pair);  // what an earlier block left
+    EXPECT_EQ(voxels->next(pair, 2), pair);
+    EXPECT_EQ(host_bytes(pair[0], pair[1]), expected);
+  }
+}
+
 TEST_F(FrameDeathTest, StreamCutShortWhileReadEndsWithItsOutputRemoved) {
   const std::string image = temp_file(host_bytes(4, 1, 1, 1, 1.0f, 2.0f, 3.0f, 4.0f), ".image");
   const std::string out = temp_path(".vtk");
