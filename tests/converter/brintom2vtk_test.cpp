@@ -122,9 +122,11 @@ TEST_F(ConverterTest, FatalMessagesOnStandardOutput) {
   write_file(base_ + ".txt", "ColumnSpacing 0.5 mm\n");
   EXPECT_EQ(check_run({base_, out_}, 10, "not a number"), kNoFile);
   write_file(base_ + ".txt", "");
-  write_file(base_ + ".image", host_bytes(1, 1, 1, 2, 1.0f, 2.0f));
-  EXPECT_EQ(check_run({base_, out_, "ascii"}, 10, "Cannot store this image in vtk format"),
-            kNoFile);
+  for (const std::string& frames : {host_bytes(1, 1, 1, 2, 1.0f, 2.0f), host_bytes(1, 1, 1, 0)}) {
+    write_file(base_ + ".image", frames);
+    EXPECT_EQ(check_run({base_, out_, "ascii"}, 10, "Cannot store this image in vtk format"),
+              kNoFile);
+  }
   write_file(base_ + ".image", host_bytes(1, 1, 0, 1));
   const std::string impossible = " file " + base_ + ".image has an impossible image header";
   EXPECT_EQ(check_run({base_, out_}, 10, impossible), kNoFile);

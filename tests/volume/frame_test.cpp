@@ -161,13 +161,17 @@ TEST_F(FrameTest, StreamOfACutShortFileCountsAndZeroesTheMissingVoxelsAtOnce) {
 }
 
 TEST_F(FrameDeathTest, StreamCutShortWhileReadEndsWithItsOutputRemoved) {
-  const std::string image = temp_file(host_bytes(4, 1, 1, 1, 1.0f, 2.0f, 3.0f, 4.0f), ".image");
-  const std::string out = temp_path(".vtk");
-  const std::unique_ptr<VoxelSource> voxels = open_image_stream(image.c_str());
-  ASSERT_EQ(::truncate(image.c_str(), 20), 0);  // three of the four voxels gone
-  EXPECT_FATAL(write_ascii_volume(out.c_str(), kAsciiFloat, *voxels),
-               " file " + image + " became shorter while it was read");
-  EXPECT_FALSE(file_exists(out));
+  const std::string image = temp_path(".image"), out = temp_path(".vtk");
+  const std::string message = " file " + image + " became shorter while it was read";
+  for (bool binary : {false, true}) {
+    write_file(image, host_bytes(4, 1, 1, 1, 1.0f, 2.0f, 3.0f, 4.0f));
+    const std::unique_ptr<VoxelSource> voxels = open_image_stream(image.c_str());
+    ASSERT_EQ(::truncate(image.c_str(), 20), 0);  // three of the four voxels gone
+    EXPECT_FATAL(binary ? write_binary_volume(out.c_str(), kBinaryFloat, *voxels, 1)
+                        : write_ascii_volume(out.c_str(), kAsciiFloat, *voxels),
+                 message);
+    EXPECT_FALSE(file_exists(out)) << binary;
+  }
 }
 
 TEST_F(FrameDeathTest, SaveRefusesIncompleteImagesBeforeMakingAFile) {
