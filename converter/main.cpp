@@ -1,19 +1,44 @@
 // brintom2vtk: a native image and its geometry header file in, one legacy VTK file out.
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "converter/geometry_header.hpp"
 #include "support/strings.hpp"
 #include "volume/frame.hpp"
+#include "volume/image_stream.hpp"
 #include "vtk/image_writer.hpp"
+#include "vtk/volume_writer.hpp"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: brintom2vtk <base> <output> [binary | ascii | ascii-structured]\n";
 
+// Reads <base>.txt into the geometry settings; false, silently, when there is no such file.
+bool read_geometry_file(const char* base) {
+  std::FILE* header = std::fopen(brintom::cat(base, ".txt"), "rb");
+  if (header == nullptr) return false;
+  brintom::read_geometry_header(header);
+  std::fclose(header);
+  return true;
+}
+
 bool is(const char* argument, const char* word) { return std::strcmp(argument, word) == 0; }
+
+// Streaming reads the image while the output is written, so it needs a regular file (whose size
+// tells at once whether it is cut short) that is not the output itself: "scan scan.image" works
+// because the image is loaded whole before the output is opened.
+bool can_stream(const char* image, const char* output) {
+  struct stat in {
+  }, out{};
+  if (::stat(image, &in) != 0 || !S_ISREG(in.st_mode)) return false;
+  return output == nullptr || ::stat(output, &out) != 0 || out.st_dev != in.st_dev ||
+         out.st_ino != in.st_ino;
+}
 
 }  // namespace
 
@@ -34,21 +59,34 @@ int main(int argc, char** argv) {
 
   // A closed pipe must be a write failure with its message, not a silent death by signal.
   std::signal(SIGPIPE, SIG_IGN);
-  const char* base = argv[1];
-  reset_geometry();
-  Image* image = load_image(cat(base, ".image"));
-  std::FILE* header = std::fopen(cat(base, ".txt"), "rb");
-  if (header == nullptr) return 0;  // no header file: nothing is written
-  read_geometry_header(header);
-  std::fclose(header);
-
   // The base name alone, or more than three arguments: inputs read, nothing written.
-  if (argc == 3 || (argc == 4 && strcomp(argv[3], "binary"))) {
-    save_image_vtk_binary_float(argv[2], image, 1);
-  } else if (argc == 4 && strcomp(argv[3], "ascii-structured")) {
-    save_image_vtk_ascii_structured(argv[2], image);
-  } else if (argc == 4) {
-    save_image_vtk_ascii(argv[2], image);
+  const char* output = argc == 3 || argc == 4 ? argv[2] : nullptr;
+  const Flavour* flavour = &kBinaryFloat;
+  if (argc == 4 && !strcomp(argv[3], "binary")) {
+    flavour = strcomp(argv[3], "ascii-structured") ? &kAsciiStructuredFloat : &kAsciiFloat;
+  }
+  const char* image_path = cat(argv[1], ".image");
+  reset_geometry();
+
+  if (!can_stream(image_path, output)) {
+    Image* image = load_image(image_path);
+    if (!read_geometry_file(argv[1]) || output == nullptr) return 0;
+    if (flavour == &kBinaryFloat) {
+      save_image_vtk_binary_float(output, image, 1);
+    } else if (flavour == &kAsciiStructuredFloat) {
+      save_image_vtk_ascii_structured(output, image);
+    } else {
+      save_image_vtk_ascii(output, image);
+    }
+    return 0;
+  }
+  // The same checks, messages and order as loading, with only a few buffers in memory.
+  const std::unique_ptr<VoxelSource> voxels = open_image_stream(image_path);
+  if (!read_geometry_file(argv[1]) || output == nullptr) return 0;
+  if (flavour == &kBinaryFloat) {
+    write_binary_volume(output, *flavour, *voxels, 1);
+  } else {
+    write_ascii_volume(output, *flavour, *voxels);
   }
   return 0;
 }

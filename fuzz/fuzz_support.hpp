@@ -31,6 +31,16 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
 
   const char* path() const { return path_.c_str(); }
+  // What the file holds now (a writer may have replaced it through the path).
+  std::string contents() const {
+    std::string bytes;
+    char block[4096];
+    for (ssize_t n;
+         (n = ::pread(fd_, block, sizeof block, static_cast<off_t>(bytes.size()))) > 0;) {
+      bytes.append(block, static_cast<std::size_t>(n));
+    }
+    return bytes;
+  }
 
  private:
   int fd_;
@@ -58,8 +68,7 @@ void refusal_is_fine(Call call) {
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
-  const bool clean =
-      WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 10);
+  const bool clean = WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 10);
   if (!clean) {
     std::fprintf(stderr, "reader ended with status %d%s\n",
                  WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status),

@@ -1,10 +1,27 @@
-// load_image on arbitrary bytes.
+// load_image on arbitrary bytes, and the converter's stream of the same file: where the image
+// loads with one frame, streaming it must give the binary VTK file that writing the Image gives.
+#include <cstdlib>
+#include <memory>
+
 #include "fuzz_support.hpp"
 #include "volume/frame.hpp"
+#include "volume/image_stream.hpp"
+#include "vtk/image_writer.hpp"
+#include "vtk/volume_writer.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brintom;
   const fuzz::InputFile input(data, size);
-  fuzz::refusal_is_fine([&] { free_image(load_image(input.path())); });
+  fuzz::refusal_is_fine([&] {
+    Image* image = load_image(input.path());
+    if (image->frame_count == 1) {
+      const fuzz::InputFile loaded(nullptr, 0), streamed(nullptr, 0);
+      save_image_vtk_binary_float(loaded.path(), image, 1);
+      const std::unique_ptr<VoxelSource> voxels = open_image_stream(input.path());
+      write_binary_volume(streamed.path(), kBinaryFloat, *voxels, 1);
+      if (loaded.contents() != streamed.contents()) std::abort();
+    }
+    free_image(image);
+  });
   return 0;
 }

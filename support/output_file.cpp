@@ -29,17 +29,16 @@ void OutputFile::finish() {
   if (std::ferror(file_) || std::fflush(file_) != 0) fail();
   std::FILE* file = file_;
   file_ = nullptr;
-  if (std::fclose(file) != 0) {
-    remove_if_regular(path_);
-    error_message(cat2(head_, path_, kCannotBeWritten));
-  }
+  if (std::fclose(file) != 0) fail();
 }
 
-void OutputFile::fail() {
-  std::fclose(file_);
+void OutputFile::fail() { abandon(cat2(head_, path_, kCannotBeWritten)); }
+
+void OutputFile::abandon(const char* message) {
+  if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
   remove_if_regular(path_);
-  error_message(cat2(head_, path_, kCannotBeWritten));
+  error_message(message);
 }
 
 void OutputFile::remove_if_regular(const char* path) {

@@ -25,6 +25,8 @@ class OutputFile {
   void put(char c) { write(&c, 1); }
   // Flushes and closes; fatal when anything written so far did not reach the file.
   void finish();
+  // Gives the file up: closes it, removes it (when it is a regular file) and ends with message.
+  [[noreturn]] void abandon(const char* message);
 
  private:
   [[noreturn]] void fail();
@@ -84,6 +86,7 @@ class BufferedOutput {
   }
   // Writes what is gathered and finishes the file.
   void finish();
+  [[noreturn]] void abandon(const char* message) { out_.abandon(message); }
 
  private:
   void flush();

@@ -39,13 +39,15 @@ FrameSize read_prefix(Frame f) {
   return {static_cast<int>(prefix[0]), static_cast<int>(prefix[1]), static_cast<int>(prefix[2])};
 }
 
+// Sizes that a native image header or new_frame may ask for, before the ledger's limit.
+bool dimensions_possible(int slices, int rows, int columns) {
+  return slices != 0 && rows > 0 && columns >= 0 && slices >= -kLargestDimension &&
+         slices <= kLargestDimension && rows <= kLargestDimension && columns <= kLargestDimension;
+}
+
 // True when new_frame can build (and the ledger and the prefix can describe) such a Frame.
 bool buildable(int slices, int rows, int columns) {
-  if (slices == 0 || rows <= 0 || columns < 0) return false;
-  if (slices < -kLargestDimension || slices > kLargestDimension || rows > kLargestDimension ||
-      columns > kLargestDimension) {
-    return false;
-  }
+  if (!dimensions_possible(slices, rows, columns)) return false;
   if (slices < 0) return true;  // a placeholder holds one voxel whatever it announces
   // The ledger adds slices x rows x (columns + 1) in 32-bit arithmetic; that bounds the voxels too.
   // Each factor is at most 2^24, so every partial product fits in 64 bits.
@@ -136,20 +138,30 @@ void image_size(Image* image, int* frame_count, int* slices, int* rows, int* col
   frame_size(image->frames[0], slices, rows, columns);
 }
 
-Image* load_image(const char* path) {
-  NativeVolumeFile file(path, NativeKind::image);
+NativeImageHeader read_image_header(NativeVolumeFile& file, VoxelLimit limit) {
   NativeImageHeader header{};
   file.read_header(&header, sizeof header);
-  const FrameSize size{header.slices, header.rows, header.columns};
-  file.check_header(header.slices > 0 && header.frame_count >= 0 &&
-                    buildable(header.slices, header.rows, header.columns));
-  // Each Frame's voxels, prefix and tables, and its entry in the frame table.
-  const long long frame_bytes = voxel_tables_bytes(
-      kPrefixFloats, sizeof(float), size.slices, size.rows, size.columns, TablesSlack::allocations);
+  const int slices = header.slices, rows = header.rows, columns = header.columns;
+  file.check_header(slices > 0 && header.frame_count >= 0 &&
+                    (limit == VoxelLimit::frame ? buildable(slices, rows, columns)
+                                                : dimensions_possible(slices, rows, columns)));
+  // Each Frame's voxels, prefix and tables, and its entry in the frame table. Sizes whose bytes
+  // do not fit in 64 bits are more than any file holds.
+  const long long plane = static_cast<long long>(slices) * rows;
+  const long long frame_bytes = plane > LLONG_MAX / 8 / (columns + 1LL)
+                                    ? LLONG_MAX
+                                    : voxel_tables_bytes(kPrefixFloats, sizeof(float), slices, rows,
+                                                         columns, TablesSlack::allocations);
   file.check_fits(frame_bytes, header.frame_count, 8);
+  return header;
+}
 
+Image* load_image(const char* path) {
+  NativeVolumeFile file(path, NativeKind::image);
+  const NativeImageHeader header = read_image_header(file, VoxelLimit::frame);
   Image* image = new_image(header.frame_count, header.slices, header.rows, header.columns);
-  const auto count = static_cast<std::size_t>(voxel_count(size));
+  const auto count =
+      static_cast<std::size_t>(voxel_count({header.slices, header.rows, header.columns}));
   for (int k = 0; k < image->frame_count; ++k) {
     file.read_voxels(image->frames[k][0][0], sizeof(float), count);
   }

@@ -18,7 +18,7 @@ struct Image {
 Frame new_frame(int slices, int rows, int columns);
 void free_frame(Frame f);
 void frame_size(Frame f, int* slices, int* rows, int* columns);  // slices as absolute value
-Frame copy_frame(Frame f);                                      // bit-identical voxels
+Frame copy_frame(Frame f);                                       // bit-identical voxels
 
 // With slices 0 every entry of the frame table stays empty.
 Image* new_image(int frame_count, int slices, int rows, int columns);

@@ -1,5 +1,10 @@
 #include "volume/native_file.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +24,8 @@ struct NativeRow {
   const char* open_tail;
   const char* short_header_tail;  // the file ends inside the header
   const char* bad_header_tail;    // the header describes no volume we can make
+  const char* shrunk_tail;        // streamed: the file lost voxels while it was read
+  const char* read_error_tail;    // streamed: reading failed
   const char* kind;               // the warning's name for the file
   const char* zero;               // the warning's missing value
 };
@@ -26,9 +33,11 @@ struct NativeRow {
 // clang-format off
 constexpr NativeRow kNative[] = {
   /* image */ {" file ", " cannot be opened", " is too short to hold an image header",
-               " has an impossible image header", "image", "0.0"},
+               " has an impossible image header", " became shorter while it was read",
+               " cannot be read", "image", "0.0"},
   /* mask  */ {"file ", kCannotBeOpened, " is too short to hold a mask header",
-               " has mask dimensions outside 1..32767", "mask", "0"},
+               " has mask dimensions outside 1..32767", " became shorter while it was read",
+               " cannot be read", "mask", "0"},
 };
 // clang-format on
 static_assert(std::size(kNative) == 2, "one row per NativeKind value");
@@ -72,6 +81,42 @@ void NativeVolumeFile::warn_if_truncated() const {
   const NativeRow& row = row_of(kind_);
   std::fprintf(stderr, "warning: %s file %s is truncated: %lld voxels missing, read as %s\n",
                row.kind, path_, missing_, row.zero);
+}
+
+void NativeVolumeFile::stream_voxels(std::size_t element_bytes, long long count) {
+  start_ = std::ftell(file_.get());
+  const long long left = bytes_left(file_.get());
+  present_ = std::min(count, std::max(left, 0LL) / static_cast<long long>(element_bytes));
+  missing_ = count - present_;
+  // The whole file is read once, front to back: ask for the larger read-ahead.
+  ::posix_fadvise(fileno(file_.get()), 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+bool NativeVolumeFile::read_voxels_at(void* voxels, std::size_t element_bytes, long long first,
+                                      std::size_t count) {
+  auto* to = static_cast<char*>(voxels);
+  const long long end = first + static_cast<long long>(count);
+  const std::size_t bytes =
+      static_cast<std::size_t>(std::max(0LL, std::min(end, present_) - first)) * element_bytes;
+  // Positioned reads, apart from the stream that read the header.
+  for (std::size_t done = 0; done < bytes;) {
+    const ssize_t got = ::pread(
+        fileno(file_.get()), to + done, bytes - done,
+        start_ + first * static_cast<long long>(element_bytes) + static_cast<long long>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      const NativeRow& row = row_of(kind_);
+      read_failure_tail_ = got == 0 ? row.shrunk_tail : row.read_error_tail;
+      return false;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  std::memset(to + bytes, 0, count * element_bytes - bytes);
+  return true;
+}
+
+const char* NativeVolumeFile::read_failure() const {
+  return cat2(row_of(kind_).head, path_, read_failure_tail_);
 }
 
 void NativeVolumeFile::refuse(const char* tail) const {

@@ -9,7 +9,7 @@
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "vtk/ascii_values.hpp"
-#include "vtk/binary_volume.hpp"
+#include "vtk/volume_writer.hpp"
 #include "vtk/header.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
@@ -89,8 +89,8 @@ void save_mask_vtk(const char* path, Mask m) {
 
 void save_image_vtk_binary_short(const char* path, Mask m, int swap) {
   const MaskShape shape = shape_of(m);
-  write_binary_volume(path, kBinaryUnsignedShort, shape.columns, shape.rows, shape.slices, m[0][0],
-                      sizeof(short), swap);
+  VoxelsInMemory voxels(shape.columns, shape.rows, shape.slices, m[0][0], sizeof(short));
+  write_binary_volume(path, kBinaryUnsignedShort, voxels, swap);
 }
 
 Mask load_mask_vtk(const char* path) {

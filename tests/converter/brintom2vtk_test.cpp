@@ -1,7 +1,9 @@
 // End to end: runs the built converter and checks its exit status, its output and its file.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -18,20 +20,17 @@ struct Outcome {
   std::string out, err;
 };
 
-// Runs the converter with its standard streams on files, or standard output on a pipe whose
-// reader is gone.
-Outcome run(const std::vector<std::string>& arguments, bool closed_pipe = false) {
+// Runs the converter with its standard streams on files, or standard output on out_fd (a pipe),
+// and with at most address_space bytes of address space when that is not 0.
+Outcome run(const std::vector<std::string>& arguments, int out_fd = -1, rlim_t address_space = 0) {
   const std::string out_path = temp_path(".stdout"), err_path = temp_path(".stderr");
-  int gone[2] = {-1, -1};
-  if (closed_pipe) {
-    EXPECT_EQ(::pipe(gone), 0);
-    ::close(gone[0]);  // the reader is gone before the converter starts
-  }
   const pid_t pid = ::fork();
   if (pid == 0) {
     std::freopen(out_path.c_str(), "wb", stdout);
     std::freopen(err_path.c_str(), "wb", stderr);
-    if (closed_pipe) ::dup2(gone[1], STDOUT_FILENO);
+    if (out_fd >= 0) ::dup2(out_fd, STDOUT_FILENO);
+    const rlimit limit{address_space, address_space};
+    if (address_space != 0) ::setrlimit(RLIMIT_AS, &limit);
     std::vector<char*> argv{const_cast<char*>(BRINTOM2VTK)};
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -40,10 +39,17 @@ Outcome run(const std::vector<std::string>& arguments, bool closed_pipe = false)
     ::execv(BRINTOM2VTK, argv.data());
     ::_exit(127);
   }
-  if (closed_pipe) ::close(gone[1]);
+  if (out_fd >= 0) ::close(out_fd);
   int status = 0;
   ::waitpid(pid, &status, 0);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out_path), read_file(err_path)};
+}
+
+// A pipe: [0] to read, [1] to write.
+std::array<int, 2> new_pipe() {
+  std::array<int, 2> ends{-1, -1};
+  EXPECT_EQ(::pipe(ends.data()), 0);
+  return ends;
 }
 
 const std::string kNoFile = "(no file)";
@@ -127,15 +133,83 @@ TEST_F(ConverterTest, FatalMessagesOnStandardOutput) {
             "Image output file /nonexistent/out.vtkcannot be opened");
   check_run({base_, "/dev/full", "ascii"}, 10, "Image output file /dev/full cannot be written");
   // Standard output as the file, a pipe whose reader is gone: EPIPE, not death by a signal.
-  EXPECT_EQ(run({base_, "/dev/stdout", "ascii"}, true).status, 10);
+  const std::array<int, 2> gone = new_pipe();
+  ::close(gone[0]);
+  EXPECT_EQ(run({base_, "/dev/stdout", "ascii"}, gone[1]).status, 10);
 }
 
 TEST_F(ConverterTest, TruncatedImageIsConvertedWithAWarning) {
-  write_file(base_ + ".image", host_bytes(2, 1, 1, 1, 1.0f));
+  write_file(base_ + ".image", host_bytes(2, 1, 1, 1, 1.0f) + "\x01\x02");  // half a voxel
   const std::string warning =
       "warning: image file " + base_ + ".image is truncated: 1 voxels missing, read as 0.0\n";
   EXPECT_EQ(check_run({base_, out_}, 0, "", warning),
             kBinaryFile.substr(0, kBinaryFile.size() - 5) + "\0\0\0\0\n"s);
+}
+
+TEST_F(ConverterTest, OutputThatIsTheInputAndPipedInputAreLoadedFirst) {
+  // The output names the image itself, through a link: loaded whole before it is overwritten.
+  const std::string image = base_ + ".image", link = temp_path(".link");
+  ASSERT_EQ(::symlink(image.c_str(), link.c_str()), 0);
+  EXPECT_EQ(run({base_, link}).status, 0);
+  EXPECT_EQ(read_file(image), kBinaryFile);
+
+  // A pipe tells no size, so it is read whole before the (absent) truncation warning is due.
+  write_file(base_ + ".txt", "Label {Head scan}\nColumnSpacing 0.5\n");
+  std::remove(image.c_str());
+  ASSERT_EQ(::mkfifo(image.c_str(), 0600), 0);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    write_file(image, host_bytes(2, 1, 1, 1, 1.0f, -0.5f));
+    ::_exit(0);
+  }
+  EXPECT_EQ(check_run({base_, out_}, 0, ""), kBinaryFile);
+  ::kill(writer, SIGKILL);  // still waiting for a reader if the converter never opened the pipe
+  ::waitpid(writer, nullptr, 0);
+}
+
+TEST_F(ConverterTest, VolumesBeyondAFrameAreConverted) {
+  // 2048 x 1024 x 1025 voxels, above 2^31, in a sparse file of 8 GiB: the header goes down a pipe
+  // whose reader leaves after it.
+  const std::string image = base_ + ".image";
+  write_file(image, host_bytes(2048, 1024, 1025, 1));
+  ASSERT_EQ(::truncate(image.c_str(), 16 + 4LL * 2048 * 1024 * 1025), 0);
+  const std::array<int, 2> pipe = new_pipe();
+  const pid_t reader = ::fork();
+  if (reader == 0) {
+    ::close(pipe[1]);
+    char head[4096];
+    ::_exit(::read(pipe[0], head, sizeof head) > 0 &&
+                    std::string(head, sizeof head).find("\nPOINT_DATA 2149580800\n") !=
+                        std::string::npos
+                ? 0
+                : 1);
+  }
+  ::close(pipe[0]);
+  EXPECT_EQ(run({base_, "/dev/stdout"}, pipe[1]).status, 10);  // the reader left: EPIPE
+  int status = -1;
+  ::waitpid(reader, &status, 0);
+  EXPECT_EQ(status, 0) << "no full point count in the header";
+}
+
+TEST_F(ConverterTest, ConvertsAVolumeLargerThanItsAddressSpace) {
+#ifdef BRINTOM_SANITIZE
+  GTEST_SKIP() << "the sanitizers reserve far more address space than the limit";
+#endif
+  const char* preload = std::getenv("LD_PRELOAD");
+  if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr) {
+    GTEST_SKIP() << "valgrind needs far more address space than the limit";
+  }
+  // 64 MiB of voxels (a sparse file: only memory matters here) under a 32 MiB limit.
+  const std::string image = base_ + ".image";
+  write_file(image, host_bytes(256, 256, 256, 1));
+  ASSERT_EQ(::truncate(image.c_str(), 16 + (64 << 20)), 0);
+  for (const char* mode : {"binary", "ascii"}) {
+    const Outcome r = run({base_, out_, mode}, -1, 32 << 20);
+    EXPECT_EQ(r.status, 0) << mode << ": " << r.out << r.err;
+    struct stat info {};
+    EXPECT_EQ(::stat(out_.c_str(), &info), 0);
+    EXPECT_GT(info.st_size, 64 << 20) << mode;
+  }
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 #include "volume/frame.hpp"
 
+#include <unistd.h>
+
 #include <array>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "test_support.hpp"
+#include "volume/image_stream.hpp"
+#include "vtk/volume_writer.hpp"
 
 namespace brintom {
 namespace {
@@ -106,34 +112,62 @@ TEST_F(FrameTest, TruncatedVoxelsReadAsZeroWithAWarning) {
   free_image(image);
 }
 
-TEST_F(FrameDeathTest, LoadRefusesImpossibleHeadersBeforeAllocating) {
+TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
   const std::string path = temp_path(".image");
   EXPECT_FATAL(load_image("/nonexistent/x.image"), " file /nonexistent/x.image cannot be opened");
   const char* too_short = " is too short to hold an image header";
   const char* impossible = " has an impossible image header";
   const char* far = " holds far less data than its header announces";
-  // Header words: columns, rows, slices, frames.
-  const std::pair<std::string, const char*> files[] = {
-      {"", too_short},
-      {host_bytes(1, 1, 1), too_short},
-      {host_bytes(4, 4, 0, 1), impossible},              // no slices
-      {host_bytes(4, 0, 4, 1), impossible},              // no rows
-      {host_bytes(4, -4, 4, 1), impossible},             // negative rows
-      {host_bytes(-1, 4, 4, 1), impossible},             // negative columns
-      {host_bytes(4, 4, 4, -1), impossible},             // negative frame count
-      {host_bytes(4, 4, -4, 1), impossible},             // a placeholder's slice count
-      {host_bytes(65536, 65536, 65536, 1), impossible},  // voxel count overflows
-      {host_bytes(2147483647, 1, 1, 1), impossible},     // more columns than the prefix holds
+  // Header words: columns, rows, slices, frames; then the refusal of load_image and, where it
+  // differs, of the converter's stream, which needs no Frame and so takes any voxel count.
+  const std::tuple<std::string, const char*, const char*> files[] = {
+      {"", too_short, too_short},
+      {host_bytes(1, 1, 1), too_short, too_short},
+      {host_bytes(4, 4, 0, 1), impossible, impossible},                // no slices
+      {host_bytes(4, 0, 4, 1), impossible, impossible},                // no rows
+      {host_bytes(4, -4, 4, 1), impossible, impossible},               // negative rows
+      {host_bytes(-1, 4, 4, 1), impossible, impossible},               // negative columns
+      {host_bytes(4, 4, 4, -1), impossible, impossible},               // negative frame count
+      {host_bytes(4, 4, -4, 1), impossible, impossible},               // a placeholder's slices
+      {host_bytes(65536, 65536, 65536, 1), impossible, far},           // voxel count overflows
+      {host_bytes(2147483647, 1, 1, 1), impossible, impossible},       // above 2^24 columns
+      {host_bytes(1, 16777217, 1, 1), impossible, impossible},         // above 2^24 rows
+      {host_bytes(16777216, 16777216, 16777216, 0), impossible, far},  // bytes beyond 64 bits
       // A few bytes cannot make us allocate gigabytes: 300 million frames, a 4 GiB volume, or
       // frame tables whose total overflows.
-      {host_bytes(1, 1, 1, 300000000), far},
-      {host_bytes(1024, 1024, 1024, 1) + std::string(4096, 'x'), far},
-      {host_bytes(0, 65536, 32767, 2147483647), far},
+      {host_bytes(1, 1, 1, 300000000), far, far},
+      {host_bytes(1024, 1024, 1024, 1) + std::string(4096, 'x'), far, far},
+      {host_bytes(0, 65536, 32767, 2147483647), far, far},
   };
-  for (const auto& [bytes, tail] : files) {
+  for (const auto& [bytes, tail, stream_tail] : files) {
     write_file(path, bytes);
     EXPECT_FATAL(load_image(path.c_str()), " file " + path + tail);
+    EXPECT_FATAL(open_image_stream(path.c_str()), " file " + path + stream_tail);
   }
+}
+
+TEST_F(FrameTest, StreamOfACutShortFileCountsAndZeroesTheMissingVoxelsAtOnce) {
+  const std::string image = temp_file(host_bytes(4, 1, 1, 1, 1.0f, 2.0f) + "\x01\x02", ".image");
+  ::testing::internal::CaptureStderr();
+  const std::unique_ptr<VoxelSource> voxels = open_image_stream(image.c_str());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "warning: image file " + image + " is truncated: 2 voxels missing, read as 0.0\n");
+  float pair[2];
+  for (const std::string& expected : {host_bytes(1.0f, 2.0f), host_bytes(0.0f, 0.0f)}) {
+    std::memset(pair, 0xFF, sizeof pair);  // what an earlier block left
+    EXPECT_EQ(voxels->next(pair, 2), pair);
+    EXPECT_EQ(host_bytes(pair[0], pair[1]), expected);
+  }
+}
+
+TEST_F(FrameDeathTest, StreamCutShortWhileReadEndsWithItsOutputRemoved) {
+  const std::string image = temp_file(host_bytes(4, 1, 1, 1, 1.0f, 2.0f, 3.0f, 4.0f), ".image");
+  const std::string out = temp_path(".vtk");
+  const std::unique_ptr<VoxelSource> voxels = open_image_stream(image.c_str());
+  ASSERT_EQ(::truncate(image.c_str(), 20), 0);  // three of the four voxels gone
+  EXPECT_FATAL(write_ascii_volume(out.c_str(), kAsciiFloat, *voxels),
+               " file " + image + " became shorter while it was read");
+  EXPECT_FALSE(file_exists(out));
 }
 
 TEST_F(FrameDeathTest, SaveRefusesIncompleteImagesBeforeMakingAFile) {

@@ -14,7 +14,9 @@
 
 #include "support/strings.hpp"
 #include "test_support.hpp"
+#include "volume/image_stream.hpp"
 #include "vtk/image_reader.hpp"
+#include "vtk/volume_writer.hpp"
 
 namespace brintom {
 namespace {
@@ -57,6 +59,11 @@ TEST_F(ImageWriterTest, BinaryFileBytes) {
   save_image_vtk_binary_float(path_.c_str(), image, 0);
   EXPECT_TRUE(read_file(path_) == header + little + "\n");
   read_back(0);
+  // The converter's stream of the same voxels from their native file, in blocks of the buffer.
+  const std::string native = temp_path(".image");
+  save_image(native.c_str(), image);
+  write_binary_volume(path_.c_str(), kBinaryFloat, *open_image_stream(native.c_str()), 1);
+  EXPECT_TRUE(read_file(path_) == header + big + "\n");
   free_image(image);
 }
 
@@ -88,6 +95,10 @@ TEST_F(ImageWriterTest, AsciiFilesArePrintfTextAcrossBufferFlushes) {
   EXPECT_TRUE(read_file(path_) == expected);
   expected.replace(expected.find("RECTILINEAR_GRID"), 16, "STRUCTURED_POINTS");
   save_image_vtk_ascii_structured(path_.c_str(), image);
+  EXPECT_TRUE(read_file(path_) == expected);
+  const std::string native = temp_path(".image");  // streamed from the native file, as converted
+  save_image(native.c_str(), image);
+  write_ascii_volume(path_.c_str(), kAsciiStructuredFloat, *open_image_stream(native.c_str()));
   EXPECT_TRUE(read_file(path_) == expected);
   free_image(image);
 }

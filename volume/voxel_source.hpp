@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+
+namespace brintom {
+
+// A volume's dimensions, frames and voxel width in bytes.
+struct VoxelShape {
+  int columns, rows, slices, frame_count;
+  std::size_t width;
+
+  // The voxels of one frame.
+  std::size_t voxels() const {
+    return static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows) *
+           static_cast<std::size_t>(slices);
+  }
+};
+
+// Internal: a single-frame volume's voxels handed out in memory order, a block at a time, so that
+// a writer works alike on voxels in memory and on voxels still in their file.
+class VoxelSource {
+ public:
+  explicit VoxelSource(const VoxelShape& of) : shape(of) {}
+  virtual ~VoxelSource() = default;
+
+  // The next count voxels: where they already are, or read into scratch (room for count voxels).
+  // Null when they cannot be had; failure() then says why.
+  virtual const void* next(void* scratch, std::size_t count) = 0;
+  virtual const char* failure() const = 0;
+
+  const VoxelShape shape;
+};
+
+// Voxels already in memory, which cannot fail.
+class VoxelsInMemory final : public VoxelSource {
+ public:
+  VoxelsInMemory(int columns, int rows, int slices, const void* first, std::size_t width)
+      : VoxelSource({columns, rows, slices, 1, width}), at_(static_cast<const char*>(first)) {}
+
+  const void* next(void*, std::size_t count) override {
+    const char* block = at_;
+    at_ += count * shape.width;
+    return block;
+  }
+  const char* failure() const override { return nullptr; }
+
+ private:
+  const char* at_;
+};
+
+}  // namespace brintom
