@@ -1,11 +1,16 @@
 // make_volume: writes <base>.image (a native image of one frame) and <base>.txt (its geometry
 // header) for the converter benchmark.
 //
-//   make_volume <base> <columns> <rows> <slices>
+//   make_volume [--sparse] <base> <columns> <rows> <slices>
 //
 // The voxels are a smooth field plus noise, with values from about -1000 to 3000 and a few much
 // larger ones, so that neither the byte swap nor the ASCII printer sees a trivial pattern. The
 // file is written slice by slice: the generator needs no memory of the image's size.
+//
+// With --sparse the image is the header alone, extended to its full size by ftruncate: all its
+// voxels are zeros that take no disk, so a volume of billions of voxels costs nothing to make.
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -60,20 +65,45 @@ void write_or_fail(const void* data, std::size_t size, std::FILE* file, const st
   if (std::fwrite(data, 1, size, file) != size) fail(path + " cannot be written");
 }
 
+void write_text_header(const std::string& base, int columns, int rows, int slices) {
+  const std::string text_path = base + ".txt";
+  std::FILE* text = std::fopen(text_path.c_str(), "w");
+  if (text == nullptr) fail(text_path + " cannot be opened");
+  std::fprintf(text,
+               "Label {Benchmark volume %dx%dx%d}\n"
+               "ColumnSpacing 0.5\nRowSpacing 0.5\nSliceSpacing 1.25\n"
+               "ColumnOrigin -64.0\nRowOrigin -64.0\nSliceOrigin -160.0\n",
+               columns, rows, slices);
+  if (std::fclose(text) != 0) fail(text_path + " cannot be written");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) fail("usage: make_volume <base> <columns> <rows> <slices>");
-  const std::string base = argv[1];
-  const int columns = dimension(argv[2], "columns");
-  const int rows = dimension(argv[3], "rows");
-  const int slices = dimension(argv[4], "slices");
+  const bool sparse = argc == 6 && std::string(argv[1]) == "--sparse";
+  if (argc != 5 && !sparse) fail("usage: make_volume [--sparse] <base> <columns> <rows> <slices>");
+  char** arguments = argv + (sparse ? 2 : 1);
+  const std::string base = arguments[0];
+  const int columns = dimension(arguments[1], "columns");
+  const int rows = dimension(arguments[2], "rows");
+  const int slices = dimension(arguments[3], "slices");
 
   const std::string image_path = base + ".image";
   std::FILE* image = std::fopen(image_path.c_str(), "wb");
   if (image == nullptr) fail(image_path + " cannot be opened");
   const NativeImageHeader header{columns, rows, slices, 1};
   write_or_fail(&header, sizeof header, image, image_path);
+
+  if (sparse) {
+    const long long bytes = static_cast<long long>(sizeof header) +
+                            4LL * columns * static_cast<long long>(rows) * slices;
+    if (std::fflush(image) != 0 || ::ftruncate(::fileno(image), static_cast<off_t>(bytes)) != 0 ||
+        std::fclose(image) != 0) {
+      fail(image_path + " cannot be extended");
+    }
+    write_text_header(base, columns, rows, slices);
+    return 0;
+  }
 
   const std::vector<float> x = profile(columns, 3.0f, 0.3f);
   const std::vector<float> y = profile(rows, 2.0f, 1.1f);
@@ -96,15 +126,6 @@ int main(int argc, char** argv) {
     write_or_fail(slice.data(), slice.size() * sizeof(float), image, image_path);
   }
   if (std::fclose(image) != 0) fail(image_path + " cannot be written");
-
-  const std::string text_path = base + ".txt";
-  std::FILE* text = std::fopen(text_path.c_str(), "w");
-  if (text == nullptr) fail(text_path + " cannot be opened");
-  std::fprintf(text,
-               "Label {Benchmark volume %dx%dx%d}\n"
-               "ColumnSpacing 0.5\nRowSpacing 0.5\nSliceSpacing 1.25\n"
-               "ColumnOrigin -64.0\nRowOrigin -64.0\nSliceOrigin -160.0\n",
-               columns, rows, slices);
-  if (std::fclose(text) != 0) fail(text_path + " cannot be written");
+  write_text_header(base, columns, rows, slices);
   return 0;
 }

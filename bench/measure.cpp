@@ -1,6 +1,7 @@
 // measure: runs commands several times and reports wall time and peak memory.
 //
-//   measure <runs> [--remove <path>] <command> [args...] [::: [--remove <path>] <command> ...]
+//   measure [--each] [--any-status] <runs> [--remove <path>] <command> [args...]
+//           [::: [--remove <path>] <command> ...]
 //
 // Each round runs every command once, in the order given, so that a change in the load of a
 // shared machine falls on all of them alike. Before each run the --remove path is deleted
@@ -8,7 +9,14 @@
 //
 // Prints one line per command: median wall seconds, fastest wall seconds, largest peak RSS in
 // MiB and median CPU seconds (user + system), all from wait4. CPU time shows the work done even
-// when other processes hold the cores. Any run that fails or is killed ends with status 1.
+// when other processes hold the cores. Then, with --any-status, the exit status (0 when every run
+// exited 0, else the first other one; 128 + the signal for a run killed by one), and with --each
+// every run's wall seconds followed by every run's CPU seconds, round by round, so that commands
+// run side by side can be compared pair by pair. Without --any-status, any run that fails or is
+// killed ends measure with status 1.
+//
+// A command's standard output goes to measure's standard error: measure's own output carries
+// its figures alone, even when a command prints a message there.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +38,12 @@ struct Command {
   std::vector<double> seconds;
   std::vector<double> cpu_seconds;
   long max_rss_kib = 0;
+  int status = 0;  // the first exit status other than 0, as a shell reports it
+};
+
+struct Options {
+  bool each = false;        // print every run's seconds
+  bool any_status = false;  // report a failed run instead of stopping
 };
 
 [[noreturn]] void fail(const std::string& text) {
@@ -60,7 +74,7 @@ double cpu(const timeval& time) {
   return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
 }
 
-void run_once(Command& command) {
+void run_once(Command& command, const Options& options) {
   if (!command.remove.empty() && ::unlink(command.remove.c_str()) != 0 && errno != ENOENT) {
     fail("cannot remove " + command.remove + ": " + std::strerror(errno));
   }
@@ -68,6 +82,7 @@ void run_once(Command& command) {
   const pid_t child = ::fork();
   if (child < 0) fail(std::string("fork: ") + std::strerror(errno));
   if (child == 0) {
+    if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) ::_exit(127);
     ::execvp(command.argv[0], command.argv.data());
     std::fprintf(stderr, "measure: cannot run %s: %s\n", command.argv[0], std::strerror(errno));
     ::_exit(127);
@@ -79,7 +94,12 @@ void run_once(Command& command) {
   }
   const auto stop = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    fail(std::string(command.argv[0]) + " failed (status " + std::to_string(status) + ")");
+    if (!options.any_status) {
+      fail(std::string(command.argv[0]) + " failed (status " + std::to_string(status) + ")");
+    }
+    if (command.status == 0) {
+      command.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
   }
   command.seconds.push_back(std::chrono::duration<double>(stop - start).count());
   command.cpu_seconds.push_back(cpu(usage.ru_utime) + cpu(usage.ru_stime));
@@ -95,19 +115,39 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) fail("usage: measure <runs> [--remove <path>] <command> [args...] [::: ...]");
+  Options options;
+  int first = 1;
+  for (; first < argc; ++first) {
+    if (std::strcmp(argv[first], "--each") == 0) {
+      options.each = true;
+    } else if (std::strcmp(argv[first], "--any-status") == 0) {
+      options.any_status = true;
+    } else {
+      break;
+    }
+  }
+  if (argc - first < 2) {
+    fail("usage: measure [--each] [--any-status] <runs> [--remove <path>] <command> [args...] "
+         "[::: ...]");
+  }
   char* end = nullptr;
-  const long runs = std::strtol(argv[1], &end, 10);
-  if (end == argv[1] || *end != '\0' || runs < 1 || runs > 1000) fail("bad run count");
-  std::vector<Command> commands = parse(argc, argv, 2);
+  const long runs = std::strtol(argv[first], &end, 10);
+  if (end == argv[first] || *end != '\0' || runs < 1 || runs > 1000) fail("bad run count");
+  std::vector<Command> commands = parse(argc, argv, first + 1);
 
   for (long round = 0; round < runs; ++round) {
-    for (Command& command : commands) run_once(command);
+    for (Command& command : commands) run_once(command, options);
   }
   for (const Command& command : commands) {
-    std::printf("%.4f %.4f %.1f %.4f\n", median(command.seconds),
+    std::printf("%.4f %.4f %.1f %.4f", median(command.seconds),
                 *std::min_element(command.seconds.begin(), command.seconds.end()),
                 static_cast<double>(command.max_rss_kib) / 1024.0, median(command.cpu_seconds));
+    if (options.any_status) std::printf(" %d", command.status);
+    if (options.each) {
+      for (const double seconds : command.seconds) std::printf(" %.4f", seconds);
+      for (const double seconds : command.cpu_seconds) std::printf(" %.4f", seconds);
+    }
+    std::printf("\n");
   }
   return 0;
 }
