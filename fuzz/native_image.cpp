@@ -13,15 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace brintom;
   const fuzz::InputFile input(data, size);
   fuzz::refusal_is_fine([&] {
-    Image* image = load_image(input.path());
+    const std::unique_ptr<Image, void (*)(Image*)> image(load_image(input.path()), free_image);
     if (image->frame_count == 1) {
       const fuzz::InputFile loaded(nullptr, 0), streamed(nullptr, 0);
-      save_image_vtk_binary_float(loaded.path(), image, 1);
+      save_image_vtk_binary_float(loaded.path(), image.get(), 1);
       const std::unique_ptr<VoxelSource> voxels = open_image_stream(input.path());
       write_binary_volume(streamed.path(), kBinaryFloat, *voxels, 1);
       if (loaded.contents() != streamed.contents()) std::abort();
     }
-    free_image(image);
   });
   return 0;
 }

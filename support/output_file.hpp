@@ -8,7 +8,7 @@ namespace brintom {
 
 // An output file that a writer fills and then finishes. A failed write, flush or close is a
 // failure, never a success: the incomplete file is removed (when it is a regular file) and the
-// process ends with head + path + " cannot be written".
+// process ends with head + path + " cannot be written" (or, given up by abandon, its message).
 class OutputFile {
  public:
   // Opens path with "wb"; the caller reports an open failure with its own message.

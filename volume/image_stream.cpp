@@ -11,11 +11,11 @@ namespace {
 class NativeImageStream final : public VoxelSource {
  public:
   NativeImageStream(NativeVolumeFile file, const NativeImageHeader& header)
-      : VoxelSource(
-            {header.columns, header.rows, header.slices, header.frame_count, sizeof(float)}),
+      : VoxelSource({header.columns, header.rows, header.slices, header.frame_count, sizeof(float)},
+                    true),
         file_(std::move(file)) {
     // Every frame counts, as load_image counts them; the header checks bound the product.
-    file_.stream_voxels(shape.width, static_cast<long long>(shape.voxels()) * shape.frame_count);
+    file_.start_streaming(shape.width, static_cast<long long>(shape.voxels()) * shape.frame_count);
     file_.warn_if_truncated();
   }
 

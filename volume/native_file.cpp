@@ -83,7 +83,7 @@ void NativeVolumeFile::warn_if_truncated() const {
                row.kind, path_, missing_, row.zero);
 }
 
-void NativeVolumeFile::stream_voxels(std::size_t element_bytes, long long count) {
+void NativeVolumeFile::start_streaming(std::size_t element_bytes, long long count) {
   start_ = std::ftell(file_.get());
   const long long left = bytes_left(file_.get());
   present_ = std::min(count, std::max(left, 0LL) / static_cast<long long>(element_bytes));

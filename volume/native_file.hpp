@@ -35,9 +35,9 @@ class NativeVolumeFile {
 
   // Instead of read_voxels, for a regular file read a block at a time: counts at once, from the
   // file's size, which of count voxels are missing, so that the warning can come first.
-  void stream_voxels(std::size_t element_bytes, long long count);
+  void start_streaming(std::size_t element_bytes, long long count);
   // Voxels first .. first + count - 1 of those, the missing ones zero. False when the file no
-  // longer holds what stream_voxels counted or cannot be read; read_failure() then says which.
+  // longer holds what start_streaming counted or cannot be read; read_failure() then says which.
   bool read_voxels_at(void* voxels, std::size_t element_bytes, long long first, std::size_t count);
   const char* read_failure() const;
 
@@ -49,7 +49,7 @@ class NativeVolumeFile {
   NativeKind kind_;
   long long missing_ = 0;
   long long start_ = 0;    // where the voxels begin
-  long long present_ = 0;  // voxels the file held when stream_voxels counted them
+  long long present_ = 0;  // voxels the file held when start_streaming counted them
   const char* read_failure_tail_ = nullptr;
 };
 

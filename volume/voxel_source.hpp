@@ -16,11 +16,13 @@ struct VoxelShape {
   }
 };
 
-// Internal: a single-frame volume's voxels handed out in memory order, a block at a time, so that
-// a writer works alike on voxels in memory and on voxels still in their file.
+// Internal: the first frame's voxels handed out in memory order, a block at a time, so that a
+// writer works alike on voxels in memory and on voxels still in their file. (The writers refuse
+// a source of more or fewer frames before reading any.)
 class VoxelSource {
  public:
-  explicit VoxelSource(const VoxelShape& of) : shape(of) {}
+  VoxelSource(const VoxelShape& of, bool into_scratch)
+      : shape(of), reads_into_scratch(into_scratch) {}
   virtual ~VoxelSource() = default;
 
   // The next count voxels: where they already are, or read into scratch (room for count voxels).
@@ -29,13 +31,16 @@ class VoxelSource {
   virtual const char* failure() const = 0;
 
   const VoxelShape shape;
+  // Whether next() needs its scratch: voxels in memory are handed out where they are.
+  const bool reads_into_scratch;
 };
 
 // Voxels already in memory, which cannot fail.
 class VoxelsInMemory final : public VoxelSource {
  public:
   VoxelsInMemory(int columns, int rows, int slices, const void* first, std::size_t width)
-      : VoxelSource({columns, rows, slices, 1, width}), at_(static_cast<const char*>(first)) {}
+      : VoxelSource({columns, rows, slices, 1, width}, false),
+        at_(static_cast<const char*>(first)) {}
 
   const void* next(void*, std::size_t count) override {
     const char* block = at_;

@@ -23,6 +23,7 @@ constexpr char kCannotStore[] = "Cannot store this image in vtk format";
 constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 // ... and one for the floats that the ASCII writer formats: a whole number of lines.
 constexpr std::size_t kAsciiBlock = std::size_t{1} << 16;
+static_assert(kAsciiBlock % 8 == 0, "a block must end with a line");
 
 // The single Frame to write. An Image without frames, with an empty Frame 0 or with a
 // placeholder (one voxel whatever it announces) has nothing that can be written.
@@ -66,8 +67,11 @@ void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
 void write_ascii_volume(const char* path, const Flavour& flavour, VoxelSource& source) {
   check_single_frame(source);
   // Both buffers are taken before the file is opened: running out of memory leaves no file.
-  std::unique_ptr<float[]> scratch(new (std::nothrow) float[kAsciiBlock]);
-  if (scratch == nullptr) error_message(kWriterAllocationFailure);
+  std::unique_ptr<float[]> scratch;
+  if (source.reads_into_scratch) {
+    scratch.reset(new (std::nothrow) float[kAsciiBlock]);
+    if (scratch == nullptr) error_message(kWriterAllocationFailure);
+  }
   BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure, kBufferBytes);
   open_or_fail(out, path);
   write_image_header(out, flavour, source.shape.columns, source.shape.rows, source.shape.slices);
@@ -100,30 +104,30 @@ void write_ascii_volume(const char* path, const Flavour& flavour, VoxelSource& s
 
 void write_binary_volume(const char* path, const Flavour& flavour, VoxelSource& source, int swap) {
   check_single_frame(source);
-  BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure, kBufferBytes);
+  // Unswapped voxels in memory go straight to the file: the buffer holds the header alone.
+  // Otherwise block by block through the buffer: a source that reads into it is swapped in
+  // place; voxels in memory are swapped into it.
+  const bool buffered = swap != 0 || source.reads_into_scratch;
+  BufferedOutput out(path, kImageOutputHead, kWriterAllocationFailure,
+                     buffered ? kBufferBytes : BufferedOutput::kRoom);
   open_or_fail(out, path);
   write_image_header(out, flavour, source.shape.columns, source.shape.rows, source.shape.slices);
 
-  // Block by block through the buffer: a streamed source reads straight into it and is swapped
-  // in place; voxels in memory are swapped into it, or written from where they are.
   const std::size_t width = source.shape.width;
   const auto reverse = width == 2 ? reverse_bytes_16 : reverse_bytes_32;
   const std::size_t count = source.shape.voxels();
   const std::size_t block = kBufferBytes / width;
-  for (std::size_t done = 0; done < count;) {
-    const std::size_t values = std::min(block, count - done);
-    char* to = out.room(values * width);
+  for (std::size_t done = 0; done < count; done += std::min(block, count - done)) {
+    const std::size_t values = std::min(block, count - done), bytes = values * width;
+    char* to = buffered ? out.room(bytes) : nullptr;
     const void* from = source.next(to, values);
     if (from == nullptr) out.abandon(source.failure());
-    if (swap != 0) {
-      reverse(to, from, values);
-      out.took(to + values * width);
-    } else if (from == to) {
-      out.took(to + values * width);
-    } else {
-      out.write(from, values * width);
+    if (!buffered) {
+      out.write(from, bytes);
+      continue;
     }
-    done += values;
+    if (swap != 0) reverse(to, from, values);
+    out.took(to + bytes);
   }
   out.put('\n');
   out.finish();

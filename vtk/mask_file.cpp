@@ -9,11 +9,11 @@
 #include "support/output_file.hpp"
 #include "support/strings.hpp"
 #include "vtk/ascii_values.hpp"
-#include "vtk/volume_writer.hpp"
 #include "vtk/header.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
 #include "vtk/volume_scan.hpp"
+#include "vtk/volume_writer.hpp"
 #include "vtk/words.hpp"
 #include "vtk/writer_messages.hpp"
 

@@ -3,8 +3,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "test_support.hpp"
@@ -71,6 +74,8 @@ const std::string kStructured =
 class ConverterTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    temp_path(".image");  // the inputs' names, so that they are removed when the test ends
+    temp_path(".txt");
     write_file(base_ + ".image", host_bytes(2, 1, 1, 1, 1.0f, -0.5f));
     write_file(base_ + ".txt", "Label {Head scan}\nColumnSpacing 0.5\n");
   }
@@ -179,12 +184,13 @@ TEST_F(ConverterTest, VolumesBeyondAFrameAreConverted) {
   const pid_t reader = ::fork();
   if (reader == 0) {
     ::close(pipe[1]);
-    char head[4096];
-    ::_exit(::read(pipe[0], head, sizeof head) > 0 &&
-                    std::string(head, sizeof head).find("\nPOINT_DATA 2149580800\n") !=
-                        std::string::npos
-                ? 0
-                : 1);
+    std::string text(4096, '\0');
+    std::size_t size = 0;
+    for (ssize_t got = 1; got > 0 && size < text.size(); size += static_cast<std::size_t>(got)) {
+      got = std::max<ssize_t>(::read(pipe[0], &text[size], text.size() - size), 0);
+    }
+    text.resize(size);
+    ::_exit(text.find("\nPOINT_DATA 2149580800\n") != std::string::npos ? 0 : 1);
   }
   ::close(pipe[0]);
   EXPECT_EQ(run({base_, "/dev/stdout"}, pipe[1]).status, 10);  // the reader left: EPIPE
@@ -205,12 +211,25 @@ TEST_F(ConverterTest, ConvertsAVolumeLargerThanItsAddressSpace) {
   const std::string image = base_ + ".image";
   write_file(image, host_bytes(256, 256, 256, 1));
   ASSERT_EQ(::truncate(image.c_str(), 16 + (64 << 20)), 0);
-  for (const char* mode : {"binary", "ascii"}) {
+  const std::string geometry =
+      "DIMENSIONS 256 256 256\nSPACING 0.500000 1.000000 1.000000\n"
+      "ORIGIN 0.000000 0.000000 0.000000\nPOINT_DATA 16777216\n";
+  // Each mode's header, and the bytes of the values after it.
+  const std::tuple<const char*, std::string, long long> modes[] = {
+      {"binary", "BINARY\nDATASET STRUCTURED_POINTS\n" + geometry + "SCALARS scalars float\n",
+       (64 << 20) + 1},
+      {"ascii", "ASCII\nDATASET RECTILINEAR_GRID\n" + geometry + "SCALARS voxel_values float 1\n",
+       16777216LL * 9 + 16777216 / 8}};  // "    0.00 ", eight a line
+  for (const auto& [mode, header, value_bytes] : modes) {
     const Outcome r = run({base_, out_, mode}, -1, 32 << 20);
     EXPECT_EQ(r.status, 0) << mode << ": " << r.out << r.err;
+    const std::string head = kHead + header + "LOOKUP_TABLE default\n";
+    std::string start(head.size(), '\0');
+    std::ifstream(out_, std::ios::binary).read(start.data(), static_cast<long>(start.size()));
+    EXPECT_EQ(start, head);
     struct stat info {};
     EXPECT_EQ(::stat(out_.c_str(), &info), 0);
-    EXPECT_GT(info.st_size, 64 << 20) << mode;
+    EXPECT_EQ(info.st_size, static_cast<long long>(head.size()) + value_bytes) << mode;
   }
 }
 

@@ -123,16 +123,16 @@ TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
   const std::tuple<std::string, const char*, const char*> files[] = {
       {"", too_short, too_short},
       {host_bytes(1, 1, 1), too_short, too_short},
-      {host_bytes(4, 4, 0, 1), impossible, impossible},                // no slices
-      {host_bytes(4, 0, 4, 1), impossible, impossible},                // no rows
-      {host_bytes(4, -4, 4, 1), impossible, impossible},               // negative rows
-      {host_bytes(-1, 4, 4, 1), impossible, impossible},               // negative columns
-      {host_bytes(4, 4, 4, -1), impossible, impossible},               // negative frame count
-      {host_bytes(4, 4, -4, 1), impossible, impossible},               // a placeholder's slices
-      {host_bytes(65536, 65536, 65536, 1), impossible, far},           // voxel count overflows
-      {host_bytes(2147483647, 1, 1, 1), impossible, impossible},       // above 2^24 columns
-      {host_bytes(1, 16777217, 1, 1), impossible, impossible},         // above 2^24 rows
-      {host_bytes(16777216, 16777216, 16777216, 0), impossible, far},  // bytes beyond 64 bits
+      {host_bytes(4, 4, 0, 1), impossible, impossible},           // no slices
+      {host_bytes(4, 0, 4, 1), impossible, impossible},           // no rows
+      {host_bytes(4, -4, 4, 1), impossible, impossible},          // negative rows
+      {host_bytes(-1, 4, 4, 1), impossible, impossible},          // negative columns
+      {host_bytes(4, 4, 4, -1), impossible, impossible},          // negative frame count
+      {host_bytes(4, 4, -4, 1), impossible, impossible},          // a placeholder's slices
+      {host_bytes(65536, 65536, 65536, 1), impossible, far},      // voxel count overflows
+      {host_bytes(2147483647, 1, 1, 1), impossible, impossible},  // above 2^24 columns
+      {host_bytes(1, 16777217, 1, 1), impossible, impossible},    // above 2^24 rows
+      {host_bytes(16777216, 16777216, 16777216, 0), impossible, impossible},  // beyond 64 bits
       // A few bytes cannot make us allocate gigabytes: 300 million frames, a 4 GiB volume, or
       // frame tables whose total overflows.
       {host_bytes(1, 1, 1, 300000000), far, far},
