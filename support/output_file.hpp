@@ -18,11 +18,9 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool is_open() const { return file_ != nullptr; }
-  std::FILE* stream() const { return file_; }
 
   // Writes size bytes; a short write is fatal at once, so a full disk stops the writer early.
   void write(const void* data, std::size_t size);
-  void put(char c) { write(&c, 1); }
   // Flushes and closes; fatal when anything written so far did not reach the file.
   void finish();
   // Gives the file up: closes it, removes it (when it is a regular file) and ends with message.

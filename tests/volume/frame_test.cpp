@@ -144,6 +144,11 @@ TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
     EXPECT_FATAL(load_image(path.c_str()), " file " + path + tail);
     EXPECT_FATAL(open_image_stream(path.c_str()), " file " + path + stream_tail);
   }
+  // 2^31 voxels in a sparse file: beyond a Frame, but streamed whole.
+  write_file(path, host_bytes(2048, 1024, 1024, 1));
+  ASSERT_EQ(::truncate(path.c_str(), 16 + (8LL << 30)), 0);
+  EXPECT_FATAL(load_image(path.c_str()), " file " + path + impossible);
+  EXPECT_EQ(open_image_stream(path.c_str())->shape.voxels(), std::size_t{1} << 31);
 }
 
 TEST_F(FrameTest, StreamOfACutShortFileCountsAndZeroesTheMissingVoxelsAtOnce) {
