@@ -190,6 +190,14 @@ TEST_F(VolumeReadersDeathTest, MaskValues) {
     {"#\nt\nASCII\nDATASET POLYDATA\n",                               "", "not mask data\n"},
   }, read_mask);
   // clang-format on
+  // The largest dimension itself is allowed, here along the rows.
+  std::string zeros;
+  for (int i = 1; i < 32767; ++i) zeros += " 0";
+  expect_reads({{kGrid + "DIMENSIONS 1 32767 1\n" + kShort + "7",
+                 "1 32767 1: 7" + zeros +
+                     " warning: vtk file %s: 32766 of 32767 values missing, read as 0\n",
+                 ""}},
+               read_mask);
 }
 
 }  // namespace

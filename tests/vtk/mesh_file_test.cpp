@@ -94,8 +94,8 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
   const std::string counts = "Mesh %s. Mesh POLYGONS counts are missing or negative\n";
   // clang-format off
   expect_reads({
-    // other sections pass line by line, so does a lower-case keyword; either order
-    {kHead + "LINES 1 3\n2 0 1\n" + polygons + "points 9 float\nPOINT_DATA 3\nSCALARS s float\n"
+    // other sections pass line by line, so do a lower-case keyword and a one-letter line
+    {kHead + "LINES 1 3\n2 0 1\nx\n" + polygons + "points 9 float\nPOINT_DATA 3\nSCALARS s float\n"
              "LOOKUP_TABLE default\n1 2 3\n" + points + "VERTICES 1 2\n1 0\n", xyz + " 1 2 3", ""},
     // blank lines before and right after a data block are taken with its values
     {kHead + "POINTS 3 float\n\n\n0 0 0 1 0 0 0 1 0\n\n\nPOLYGONS 1 4\n\n3 0 1 2\n\n", xyz + " 1 2 3", ""},
