@@ -5,6 +5,7 @@
 #include <string>
 
 #include "brintom.hpp"
+#include "support/output_file.hpp"
 #include "test_support.hpp"
 
 namespace brintom {
@@ -66,6 +67,17 @@ TEST_F(WriteFaultsDeathTest, FullDeviceUnwritableDirectoryAndDiskFillingUp) {
         w.head + path + " cannot be written");
     EXPECT_FALSE(testing::file_exists(path));  // the partial file goes
   }
+}
+
+// Text that fills the buffer to its last byte has no room left for printf's terminator: it must
+// not lose its last character.
+TEST(BufferedOutputTest, PrintedTextAsLongAsTheBuffer) {
+  const std::string path = testing::temp_path(".txt");
+  BufferedOutput out(path.c_str(), kImageOutputHead, "no memory", 8);
+  out.print("%s", "12345678");
+  out.print("%d", 9);
+  out.finish();
+  EXPECT_EQ(testing::read_file(path), "123456789");
 }
 
 }  // namespace

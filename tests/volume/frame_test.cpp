@@ -131,7 +131,8 @@ TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
       {host_bytes(4, 4, -4, 1), impossible, impossible},          // a placeholder's slices
       {host_bytes(65536, 65536, 65536, 1), impossible, far},      // voxel count overflows
       {host_bytes(2147483647, 1, 1, 1), impossible, impossible},  // above 2^24 columns
-      {host_bytes(1, 16777217, 1, 1), impossible, impossible},    // above 2^24 rows
+      {host_bytes(1, 16777217, 1, 1), impossible, impossible},
+      {host_bytes(16777216, 1, 1, 1), far, far},  // 2^24 columns are possible    // above 2^24 rows
       {host_bytes(16777216, 16777216, 16777216, 0), impossible, impossible},  // beyond 64 bits
       // A few bytes cannot make us allocate gigabytes: 300 million frames, a 4 GiB volume, or
       // frame tables whose total overflows.

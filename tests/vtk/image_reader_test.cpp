@@ -137,8 +137,8 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
     {kBinary + "FIELD FieldData 2\nv 1 2 float\n\x41\x0A\0\0\x41\x0A\0\0\nw 3 1 unsigned_char\n\n\n\nDIMENSIONS 1 1 1\n"s
              + kFloat + "\x3F\xC0\0\0"s, "1 1 1: 1.5", ""},
     // a binary cell section: values by their type's width, each with its line feed
-    {kBinary + "DIMENSIONS 2 2 1\nCELL_DATA 1\nSCALARS c double\nLOOKUP_TABLE default\n\n\n\n\n\n\n\n\n\nGLOBAL_IDS g vtktypeint64\n"
-             "\n\n\n\n\n\n\n\nPOINT_DATA 4\n"s + kShort.substr(0, 15) + " 1\nLOOKUP_TABLE default\n\0\1\0\2\0\3\0\4"s, "2 2 1: 1 2 3 4", ""},
+    {kBinary + "DIMENSIONS 2 2 1\nCELL_DATA 1\nSCALARS c double\nLOOKUP_TABLE default\n\n\n\n\n\n\n\n\n\n"
+             "SCALARS u unsigned_char\nLOOKUP_TABLE default\nA\nGLOBAL_IDS g vtktypeint64\n\n\n\n\n\n\n\n\nPOINT_DATA 4\n"s + kShort.substr(0, 15) + " 1\nLOOKUP_TABLE default\n\0\1\0\2\0\3\0\4"s, "2 2 1: 1 2 3 4", ""},
     // no columns: a Frame without voxels, nothing read
     {kBinary + "DIMENSIONS 0 2 3\n" + kFloat + "xxxx",  "0 2 3:", ""},
     // cut short, missing values read as 0.0, a stray byte is no value; the scan stops at the x
