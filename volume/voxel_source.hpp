@@ -35,11 +35,12 @@ class VoxelSource {
   const bool reads_into_scratch;
 };
 
-// Voxels already in memory, which cannot fail.
+// Voxels already in memory, which cannot fail: the first frame of frame_count.
 class VoxelsInMemory final : public VoxelSource {
  public:
-  VoxelsInMemory(int columns, int rows, int slices, const void* first, std::size_t width)
-      : VoxelSource({columns, rows, slices, 1, width}, false),
+  VoxelsInMemory(int columns, int rows, int slices, const void* first, std::size_t width,
+                 int frame_count = 1)
+      : VoxelSource({columns, rows, slices, frame_count, width}, false),
         at_(static_cast<const char*>(first)) {}
 
   const void* next(void*, std::size_t count) override {

@@ -25,18 +25,17 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 constexpr std::size_t kAsciiBlock = std::size_t{1} << 16;
 static_assert(kAsciiBlock % 8 == 0, "a block must end with a line");
 
-// The single Frame to write. An Image without frames, with an empty Frame 0 or with a
-// placeholder (one voxel whatever it announces) has nothing that can be written.
-VoxelsInMemory single_frame(Image* image) {
+// The first Frame, for the writers, which refuse more than one. An Image without frames, with an
+// empty Frame 0 or with a placeholder (one voxel whatever it announces) has nothing to write.
+VoxelsInMemory first_frame(Image* image) {
   if (image == nullptr || image->frame_count < 1 || image->frames == nullptr ||
       image->frames[0] == nullptr) {
     error_message(kCannotStore);
   }
   int frame_count = 0, slices = 0, rows = 0, columns = 0;
   image_size(image, &frame_count, &slices, &rows, &columns);
-  if (frame_count > 1) error_message(kCannotStore);
   if (stored_slices(image->frames[0]) < 0.0f) error_message(kCannotStore);  // a placeholder
-  return {columns, rows, slices, image->frames[0][0][0], sizeof(float)};
+  return {columns, rows, slices, image->frames[0][0][0], sizeof(float), frame_count};
 }
 
 void check_single_frame(const VoxelSource& source) {
@@ -50,17 +49,17 @@ void open_or_fail(const BufferedOutput& out, const char* path) {
 }  // namespace
 
 void save_image_vtk_ascii(const char* path, Image* image) {
-  VoxelsInMemory voxels = single_frame(image);
+  VoxelsInMemory voxels = first_frame(image);
   write_ascii_volume(path, kAsciiFloat, voxels);
 }
 
 void save_image_vtk_ascii_structured(const char* path, Image* image) {
-  VoxelsInMemory voxels = single_frame(image);
+  VoxelsInMemory voxels = first_frame(image);
   write_ascii_volume(path, kAsciiStructuredFloat, voxels);
 }
 
 void save_image_vtk_binary_float(const char* path, Image* image, int swap) {
-  VoxelsInMemory voxels = single_frame(image);
+  VoxelsInMemory voxels = first_frame(image);
   write_binary_volume(path, kBinaryFloat, voxels, swap);
 }
 
@@ -117,17 +116,18 @@ void write_binary_volume(const char* path, const Flavour& flavour, VoxelSource& 
   const auto reverse = width == 2 ? reverse_bytes_16 : reverse_bytes_32;
   const std::size_t count = source.shape.voxels();
   const std::size_t block = kBufferBytes / width;
-  for (std::size_t done = 0; done < count; done += std::min(block, count - done)) {
+  for (std::size_t done = 0; done < count;) {
     const std::size_t values = std::min(block, count - done), bytes = values * width;
     char* to = buffered ? out.room(bytes) : nullptr;
     const void* from = source.next(to, values);
     if (from == nullptr) out.abandon(source.failure());
-    if (!buffered) {
+    if (buffered) {
+      if (swap != 0) reverse(to, from, values);
+      out.took(to + bytes);
+    } else {
       out.write(from, bytes);
-      continue;
     }
-    if (swap != 0) reverse(to, from, values);
-    out.took(to + bytes);
+    done += values;
   }
   out.put('\n');
   out.finish();
