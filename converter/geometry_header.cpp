@@ -1,6 +1,7 @@
 #include "converter/geometry_header.hpp"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "support/settings.hpp"
 #include "support/strings.hpp"
@@ -66,12 +67,13 @@ void replace_label(char* text) {
 
 void apply(const char* key, const char* value) {
   for (const NumberKey& entry : kNumberKeys) {
-    if (strcomp(key, entry.key)) {
+    if (std::strcmp(key, entry.key) == 0) {
       *entry.target = string_to_float(value);
       return;
     }
   }
-  if (strcomp(key, kLabelKey)) replace_label(islist(value) ? list_to_token(value) : copy(value));
+  if (std::strcmp(key, kLabelKey) == 0)
+    replace_label(islist(value) ? list_to_token(value) : copy(value));
 }
 
 }  // namespace

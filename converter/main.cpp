@@ -10,7 +10,6 @@
 #include "support/strings.hpp"
 #include "volume/frame.hpp"
 #include "volume/image_stream.hpp"
-#include "vtk/image_writer.hpp"
 #include "vtk/volume_writer.hpp"
 
 namespace {
@@ -63,27 +62,22 @@ int main(int argc, char** argv) {
   // The base name alone, or more than three arguments: inputs read, nothing written.
   const char* output = argc == 3 || argc == 4 ? argv[2] : nullptr;
   const Flavour* flavour = &kBinaryFloat;
-  if (argc == 4 && !strcomp(argv[3], "binary")) {
-    flavour = strcomp(argv[3], "ascii-structured") ? &kAsciiStructuredFloat : &kAsciiFloat;
+  if (argc == 4 && !is(argv[3], "binary")) {
+    flavour = is(argv[3], "ascii-structured") ? &kAsciiStructuredFloat : &kAsciiFloat;
   }
   const char* image_path = cat(argv[1], ".image");
   reset_geometry();
 
-  if (!can_stream(image_path, output)) {
-    Image* image = load_image(image_path);
-    if (!read_geometry_file(argv[1]) || output == nullptr) return 0;
-    if (flavour == &kBinaryFloat) {
-      save_image_vtk_binary_float(output, image, 1);
-    } else if (flavour == &kAsciiStructuredFloat) {
-      save_image_vtk_ascii_structured(output, image);
-    } else {
-      save_image_vtk_ascii(output, image);
-    }
-    return 0;
+  // Streamed with the same checks, messages and order as loading, in only a few buffers.
+  Image* image = nullptr;
+  std::unique_ptr<VoxelSource> voxels;
+  if (can_stream(image_path, output)) {
+    voxels = open_image_stream(image_path);
+  } else {
+    image = load_image(image_path);
   }
-  // The same checks, messages and order as loading, with only a few buffers in memory.
-  const std::unique_ptr<VoxelSource> voxels = open_image_stream(image_path);
   if (!read_geometry_file(argv[1]) || output == nullptr) return 0;
+  if (image != nullptr) voxels = std::make_unique<VoxelsInMemory>(frame_voxels(image));
   if (flavour == &kBinaryFloat) {
     write_binary_volume(output, *flavour, *voxels, 1);
   } else {

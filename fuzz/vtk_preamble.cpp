@@ -1,5 +1,6 @@
 // The probe and the preamble check of every reader on arbitrary bytes.
 #include "fuzz_support.hpp"
+#include "support/file_handle.hpp"
 #include "vtk/preamble.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace brintom {
 
@@ -12,6 +13,14 @@ namespace brintom {
   std::fputs(text, stdout);  // never a format string: a path may contain '%'
   std::exit(10);             // exit() flushes stdout
 #endif
+}
+
+[[noreturn]] void file_error(const char* head, const char* path, const char* tail,
+                             const char* more) {
+  // Static: a fuzz build's thrown message points into it.
+  static std::string message;
+  message = std::string(head) + path + tail + more;
+  error_message(message.c_str());
 }
 
 }  // namespace brintom

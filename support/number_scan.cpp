@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "support/input_limit.hpp"
+#include "support/text.hpp"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -19,7 +20,6 @@ namespace {
 constexpr long long kLargestBlock = 1LL << 20;
 constexpr long long kSmallestBlock = 4096;
 
-inline bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 inline bool is_digit(int c) { return c >= '0' && c <= '9'; }
 inline bool is_hex_digit(int c) {
   return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -203,7 +203,7 @@ inline bool plain_number(const char*& cursor, const char* end, const char* begin
   if (!fixed_number(p, end, begin, value))
 #endif
   {
-    while (p != end && is_space(*p)) ++p;
+    while (p != end && is_white_space(*p)) ++p;
     if (p == end) return false;
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
@@ -234,9 +234,9 @@ inline bool plain_number(const char*& cursor, const char* end, const char* begin
       if (p == first || p == end) return false;
       decimal.exponent_digits = static_cast<int>(p - first);
     }
-    if (!is_space(*p) || !convert_exactly(decimal, negative, value)) return false;
+    if (!is_white_space(*p) || !convert_exactly(decimal, negative, value)) return false;
   }
-  while (p != end && is_space(*p)) ++p;
+  while (p != end && is_white_space(*p)) ++p;
   cursor = p;
   return true;
 }
@@ -270,7 +270,7 @@ std::size_t NumberScanner::scan_plain_floats(float* values, std::size_t count) {
 bool NumberScanner::scan_integer_in_block(long& value) {
   const char* p = cursor_;
   const char* const end = end_;
-  while (p != end && is_space(*p)) ++p;
+  while (p != end && is_white_space(*p)) ++p;
   if (p == end) return false;
   const bool negative = *p == '-';
   if (*p == '-' || *p == '+') ++p;
@@ -278,9 +278,9 @@ bool NumberScanner::scan_integer_in_block(long& value) {
   long magnitude = 0;
   for (; p != end && is_digit(*p) && p - first < 18; ++p) magnitude = magnitude * 10 + (*p - '0');
   // Eighteen digits always fit a long; a longer number is the general scan's to saturate.
-  if (p == first || p == end || !is_space(*p)) return false;
+  if (p == first || p == end || !is_white_space(*p)) return false;
   value = negative ? -magnitude : magnitude;
-  while (p != end && is_space(*p)) ++p;
+  while (p != end && is_white_space(*p)) ++p;
   cursor_ = const_cast<char*>(p);
   if (p == end) push_back(skip_white_space());
   return true;
@@ -387,7 +387,7 @@ int NumberScanner::scan_float(float& value) {
     value = converted;
   }
   // The white space after the number, from the character already read.
-  for (c = after; is_space(c);) c = next();
+  for (c = after; is_white_space(c);) c = next();
   push_back(c);
   return 1;
 }
@@ -418,7 +418,7 @@ int NumberScanner::scan_long(long& value) {
   } else {
     value = magnitude >= kLimit ? LONG_MAX : static_cast<long>(magnitude);
   }
-  while (is_space(c)) c = next();  // the white space after the number
+  while (is_white_space(c)) c = next();  // the white space after the number
   push_back(c);
   return 1;
 }

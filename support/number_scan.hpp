@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/text.hpp"
+
 namespace brintom {
 
 // Numbers read from a stream as the C library's fscanf reads them with "%g " and "%ld " in the C
@@ -59,7 +61,7 @@ class NumberScanner {
     int c;
     do {
       c = next();
-    } while (c == ' ' || (c >= '\t' && c <= '\r'));
+    } while (is_white_space(c));
     return c;
   }
   void append(int c) {

@@ -10,12 +10,15 @@
 #include <string>
 
 #include "support/fatal.hpp"
-#include "support/strings.hpp"
 
 namespace brintom {
 
-OutputFile::OutputFile(const char* path, const char* head)
-    : file_(std::fopen(path, "wb")), path_(path), head_(head) {}
+OutputFile::OutputFile(const char* path, const char* head, OpenFailure cannot_open)
+    : file_(std::fopen(path, "wb")), path_(path), head_(head) {
+  if (file_ == nullptr) {
+    file_error(cannot_open.head != nullptr ? cannot_open.head : head, path, cannot_open.tail);
+  }
+}
 
 OutputFile::~OutputFile() {
   if (file_ != nullptr) std::fclose(file_);
@@ -32,19 +35,22 @@ void OutputFile::finish() {
   if (std::fclose(file) != 0) fail();
 }
 
-void OutputFile::fail() { abandon(cat2(head_, path_, kCannotBeWritten)); }
+void OutputFile::fail() {
+  give_up();
+  file_error(head_, path_, kCannotBeWritten);
+}
 
 void OutputFile::abandon(const char* message) {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
-  remove_if_regular(path_);
+  give_up();
   error_message(message);
 }
 
-void OutputFile::remove_if_regular(const char* path) {
+void OutputFile::give_up() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
   // A device such as /dev/full is left alone; only a regular file holds a partial result. Through
   // a symbolic link, the file it names is removed and the link stays.
-  char* target = ::realpath(path, nullptr);
+  char* target = ::realpath(path_, nullptr);
   struct stat info {};
   if (target != nullptr && ::stat(target, &info) == 0 && S_ISREG(info.st_mode)) {
     std::remove(target);
@@ -63,8 +69,10 @@ char* take_buffer(std::size_t capacity, const char* no_memory) {
 }  // namespace
 
 BufferedOutput::BufferedOutput(const char* path, const char* head, const char* no_memory,
-                               std::size_t capacity)
-    : capacity_(capacity), buffer_(take_buffer(capacity, no_memory)), out_(path, head) {}
+                               std::size_t capacity, OpenFailure cannot_open)
+    : capacity_(capacity),
+      buffer_(take_buffer(capacity, no_memory)),
+      out_(path, head, cannot_open) {}
 
 void BufferedOutput::print(const char* format, ...) {
   std::va_list arguments;

@@ -6,18 +6,36 @@
 
 namespace brintom {
 
-// An output file that a writer fills and then finishes. A failed write, flush or close is a
-// failure, never a success: the incomplete file is removed (when it is a regular file) and the
-// process ends with head + path + " cannot be written" (or, given up by abandon, its message).
+// The heads of the writers' messages, one for each kind of data, written before the path:
+// head + path + tail. The image and mask writers' open-failure tail follows the path directly,
+// as does the native mask reader's.
+// clang-format off
+inline constexpr char kImageOutputHead[] = "Image output file ";
+inline constexpr char kMaskOutputHead[]  = "Mask output file ";
+inline constexpr char kMeshOutputHead[]  = "output file for mesh ";
+inline constexpr char kCannotBeOpened[]  = "cannot be opened";
+inline constexpr char kCannotBeWritten[] = " cannot be written";
+// The VTK writers' message when their output buffer cannot be had.
+inline constexpr char kWriterAllocationFailure[] = "allocation error in vtk writer";
+// clang-format on
+
+// How a writer says that its file cannot be opened: head + path + tail. Without a head, the
+// writer's own head and kCannotBeOpened.
+struct OpenFailure {
+  const char* head = nullptr;
+  const char* tail = kCannotBeOpened;
+};
+
+// An output file that a writer fills and then finishes. Opening it is fatal with its open-failure
+// message when the file cannot be made. A failed write, flush or close is a failure, never a
+// success: the incomplete file is removed (when it is a regular file) and the process ends with
+// head + path + " cannot be written" (or, given up by abandon, its message).
 class OutputFile {
  public:
-  // Opens path with "wb"; the caller reports an open failure with its own message.
-  OutputFile(const char* path, const char* head);
+  OutputFile(const char* path, const char* head, OpenFailure cannot_open = {});
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
-
-  bool is_open() const { return file_ != nullptr; }
 
   // Writes size bytes; a short write is fatal at once, so a full disk stops the writer early.
   void write(const void* data, std::size_t size);
@@ -28,23 +46,12 @@ class OutputFile {
 
  private:
   [[noreturn]] void fail();
-  static void remove_if_regular(const char* path);
+  void give_up();  // closes the file and removes it when it is a regular file
 
   std::FILE* file_;
   const char* path_;
   const char* head_;
 };
-
-// The heads of the writers' messages, one for each kind of data, written before the path:
-// head + path + tail. The image and mask writers' open-failure tail follows the path directly,
-// as does the native mask reader's.
-// clang-format off
-inline constexpr char kImageOutputHead[] = "Image output file ";
-inline constexpr char kMaskOutputHead[]  = "Mask output file ";
-inline constexpr char kMeshOutputHead[]  = "output file for mesh ";
-inline constexpr char kCannotBeOpened[]  = "cannot be opened";
-inline constexpr char kCannotBeWritten[] = " cannot be written";
-// clang-format on
 
 // An OutputFile with one bounded buffer, taken before the file is opened so that running out of
 // memory leaves no file behind. Text gathers in the buffer and goes to the file whenever the
@@ -56,11 +63,9 @@ class BufferedOutput {
 
   // Takes capacity bytes (fatal no_memory without them), then opens path as OutputFile does.
   BufferedOutput(const char* path, const char* head, const char* no_memory,
-                 std::size_t capacity = kDefaultCapacity);
+                 std::size_t capacity = kDefaultCapacity, OpenFailure cannot_open = {});
   BufferedOutput(const BufferedOutput&) = delete;
   BufferedOutput& operator=(const BufferedOutput&) = delete;
-
-  bool is_open() const { return out_.is_open(); }
 
   // Appends what printf would write.
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));

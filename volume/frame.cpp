@@ -1,32 +1,28 @@
 #include "volume/frame.hpp"
 
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
-#include "support/strings.hpp"
 #include "support/zeroed.hpp"
 #include "volume/frame_prefix.hpp"
+#include "volume/image_header.hpp"
 #include "volume/native_file.hpp"
-#include "volume/native_layout.hpp"
 #include "volume/voxel_block.hpp"
 
 namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kSaveContext[]     = "Image %s. ";
+constexpr char kSaveHead[]        = "Image ";
+constexpr char kSaveTail[]        = ". ";
 constexpr char kSaveNoFrame[]     = "Image has an empty frame";
 constexpr char kSaveMixedFrames[] = "Image frames differ in size";
+constexpr char kSaveOpenTail[]    = ". Image output file cannot be opened";
 // clang-format on
-
-// The prefix stores sizes as floats, which hold integers exactly up to 2^24.
-constexpr int kLargestDimension = 16777216;
-constexpr int kPrefixFloats = 3;
 
 struct FrameSize {
   int slices;  // with its sign: negative for a placeholder
@@ -35,24 +31,8 @@ struct FrameSize {
 };
 
 FrameSize read_prefix(Frame f) {
-  const float* prefix = f[0][0] - kPrefixFloats;
+  const float* prefix = f[0][0] - kFramePrefixFloats;
   return {static_cast<int>(prefix[0]), static_cast<int>(prefix[1]), static_cast<int>(prefix[2])};
-}
-
-// Sizes that a native image header or new_frame may ask for, before the ledger's limit.
-bool dimensions_possible(int slices, int rows, int columns) {
-  return slices != 0 && rows > 0 && columns >= 0 && slices >= -kLargestDimension &&
-         slices <= kLargestDimension && rows <= kLargestDimension && columns <= kLargestDimension;
-}
-
-// True when new_frame can build (and the ledger and the prefix can describe) such a Frame.
-bool buildable(int slices, int rows, int columns) {
-  if (!dimensions_possible(slices, rows, columns)) return false;
-  if (slices < 0) return true;  // a placeholder holds one voxel whatever it announces
-  // The ledger adds slices x rows x (columns + 1) in 32-bit arithmetic; that bounds the voxels too.
-  // Each factor is at most 2^24, so every partial product fits in 64 bits.
-  const long long plane = static_cast<long long>(slices) * rows;
-  return plane <= INT_MAX && plane * (columns + 1LL) <= INT_MAX;
 }
 
 long long voxel_count(const FrameSize& size) {
@@ -67,13 +47,27 @@ long long ledger_amount(const FrameSize& size) {
 
 }  // namespace
 
+bool frame_dimensions_possible(int slices, int rows, int columns) {
+  return slices != 0 && rows > 0 && columns >= 0 && slices >= -kLargestDimension &&
+         slices <= kLargestDimension && rows <= kLargestDimension && columns <= kLargestDimension;
+}
+
+bool frame_buildable(int slices, int rows, int columns) {
+  if (!frame_dimensions_possible(slices, rows, columns)) return false;
+  if (slices < 0) return true;  // a placeholder holds one voxel whatever it announces
+  // The ledger adds slices x rows x (columns + 1) in 32-bit arithmetic; that bounds the voxels too.
+  // Each factor is at most 2^24, so every partial product fits in 64 bits.
+  const long long plane = static_cast<long long>(slices) * rows;
+  return plane <= INT_MAX && plane * (columns + 1LL) <= INT_MAX;
+}
+
 Frame new_frame(int slices, int rows, int columns) {
-  if (!buildable(slices, rows, columns)) refuse_volume_size("frame", slices, rows, columns);
+  if (!frame_buildable(slices, rows, columns)) refuse_volume_size("frame", slices, rows, columns);
   const bool placeholder = slices < 0;
   const FrameSize built = placeholder ? FrameSize{1, 1, 1} : FrameSize{slices, rows, columns};
-  Frame frame = new_voxel_tables<float>(kPrefixFloats, built.slices, built.rows, built.columns,
+  Frame frame = new_voxel_tables<float>(kFramePrefixFloats, built.slices, built.rows, built.columns,
                                         "allocation error in new_frame");
-  float* prefix = frame[0][0] - kPrefixFloats;
+  float* prefix = frame[0][0] - kFramePrefixFloats;
   prefix[0] = static_cast<float>(slices);
   prefix[1] = static_cast<float>(rows);
   prefix[2] = static_cast<float>(columns);
@@ -85,12 +79,12 @@ Frame new_frame(int slices, int rows, int columns) {
 void free_frame(Frame f) {
   if (f == nullptr) return;
   const FrameSize size = read_prefix(f);
-  free_voxel_tables(f, kPrefixFloats, size.slices > 0 ? size.slices : 1);
+  free_voxel_tables(f, kFramePrefixFloats, size.slices > 0 ? size.slices : 1);
   ledger_add(Tmem, -ledger_amount(size));
   ledger_add(Imgcnt, -1);
 }
 
-float stored_slices(Frame f) { return (f[0][0] - kPrefixFloats)[0]; }
+float stored_slices(Frame f) { return (f[0][0] - kFramePrefixFloats)[0]; }
 
 void frame_size(Frame f, int* slices, int* rows, int* columns) {
   const FrameSize size = read_prefix(f);
@@ -138,24 +132,6 @@ void image_size(Image* image, int* frame_count, int* slices, int* rows, int* col
   frame_size(image->frames[0], slices, rows, columns);
 }
 
-NativeImageHeader read_image_header(NativeVolumeFile& file, VoxelLimit limit) {
-  NativeImageHeader header{};
-  file.read_header(&header, sizeof header);
-  const int slices = header.slices, rows = header.rows, columns = header.columns;
-  // Streamed, a volume needs only a byte count that fits in 64 bits (each factor is at most 2^24,
-  // so the plane does).
-  const long long plane = static_cast<long long>(slices) * rows;
-  file.check_header(slices > 0 && header.frame_count >= 0 &&
-                    (limit == VoxelLimit::frame ? buildable(slices, rows, columns)
-                                                : dimensions_possible(slices, rows, columns) &&
-                                                      plane <= LLONG_MAX / 8 / (columns + 1LL)));
-  // Each Frame's voxels, prefix and tables, and its entry in the frame table.
-  const long long frame_bytes = voxel_tables_bytes(kPrefixFloats, sizeof(float), slices, rows,
-                                                   columns, TablesSlack::allocations);
-  file.check_fits(frame_bytes, header.frame_count, 8);
-  return header;
-}
-
 Image* load_image(const char* path) {
   NativeVolumeFile file(path, NativeKind::image);
   const NativeImageHeader header = read_image_header(file, VoxelLimit::frame);
@@ -175,25 +151,17 @@ void save_image(const char* path, Image* image) {
   for (int k = 0; complete && k < image->frame_count; ++k) {
     complete = image->frames[k] != nullptr && static_cast<int>(stored_slices(image->frames[k])) > 0;
   }
-  if (!complete) {
-    std::printf(kSaveContext, path);
-    error_message(kSaveNoFrame);
-  }
+  if (!complete) file_error(kSaveHead, path, kSaveTail, kSaveNoFrame);
   int frame_count = 0, slices = 0, rows = 0, columns = 0;
   image_size(image, &frame_count, &slices, &rows, &columns);
   for (int k = 1; k < frame_count; ++k) {
     const FrameSize size = read_prefix(image->frames[k]);
     if (size.slices != slices || size.rows != rows || size.columns != columns) {
-      std::printf(kSaveContext, path);
-      error_message(kSaveMixedFrames);
+      file_error(kSaveHead, path, kSaveTail, kSaveMixedFrames);
     }
   }
 
-  OutputFile out(path, kImageOutputHead);
-  if (!out.is_open()) {
-    std::printf(kSaveContext, path);
-    error_message(cat(kImageOutputHead, kCannotBeOpened));  // the path is in the context line
-  }
+  OutputFile out(path, kImageOutputHead, {kSaveHead, kSaveOpenTail});
   const NativeImageHeader header{columns, rows, slices, frame_count};
   out.write(&header, sizeof header);
   const std::size_t bytes = static_cast<std::size_t>(slices) * rows * columns * sizeof(float);

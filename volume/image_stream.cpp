@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "volume/image_header.hpp"
 #include "volume/native_file.hpp"
-#include "volume/native_layout.hpp"
 
 namespace brintom {
 namespace {

@@ -6,7 +6,6 @@
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
-#include "support/strings.hpp"
 #include "volume/native_file.hpp"
 #include "volume/voxel_block.hpp"
 
@@ -106,8 +105,8 @@ Mask load_mask(const char* path) {
   NativeMaskHeader header{};
   file.read_header(&header, sizeof header);
   file.check_header(representable(header.slices, header.rows, header.columns));
-  file.check_fits(voxel_tables_bytes(kPrefixWords, sizeof(short), header.slices, header.rows,
-                                     header.columns, TablesSlack::none));
+  file.check_fits(
+      voxel_tables_bytes(kPrefixWords, sizeof(short), header.slices, header.rows, header.columns));
 
   Mask mask = new_mask(header.slices, header.rows, header.columns);
   file.read_voxels(mask[0][0], sizeof(short), voxel_count(read_prefix(mask)));
@@ -120,7 +119,6 @@ void save_mask(const char* path, Mask m) {
   mask_size(m, &slices, &rows, &columns);
 
   OutputFile out(path, kMaskOutputHead);
-  if (!out.is_open()) error_message(cat2(kMaskOutputHead, path, kCannotBeOpened));
   const NativeMaskHeader header{columns, rows, slices};
   out.write(&header, sizeof header);
   out.write(m[0][0], voxel_count({slices, rows, columns}) * sizeof(short));

@@ -11,14 +11,14 @@
 #include "support/fatal.hpp"
 #include "support/file_handle.hpp"
 #include "support/output_file.hpp"
-#include "support/strings.hpp"
 #include "support/zeroed.hpp"
 
 namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kLoadContext[]     = "Mesh %s. ";
+constexpr char kLoadHead[]        = "Mesh ";
+constexpr char kLoadTail[]        = ". ";
 constexpr char kLoadOpenFailure[] = "mesh file cannot be opened.\n";
 constexpr char kNegativeCount[]   = "mesh file has a negative count.\n";
 constexpr char kTooShort[]        = "mesh file is too short for its counts.\n";
@@ -90,8 +90,7 @@ class MeshReader {
   }
 
   [[noreturn]] void refuse(const char* message) {
-    std::printf(kLoadContext, path_);
-    error_message(message);
+    file_error(kLoadHead, path_, kLoadTail, message);
   }
 
   std::FILE* file_;
@@ -104,15 +103,7 @@ void write_word(OutputFile& out, std::int32_t value) { out.write(&value, sizeof 
 
 }  // namespace
 
-Mesh* new_mesh() {
-  auto* mesh = zeroed<Mesh>(1, kRecordFailure);
-  mesh->polygons = nullptr;
-  mesh->points = nullptr;
-  mesh->weights = nullptr;
-  mesh->aux_integers = nullptr;
-  mesh->aux_block = nullptr;
-  return mesh;
-}
+Mesh* new_mesh() { return zeroed<Mesh>(1, kRecordFailure); }  // five null handles
 
 void free_mesh(Mesh* mesh) {
   if (mesh == nullptr) return;
@@ -126,10 +117,7 @@ void free_mesh(Mesh* mesh) {
 
 Mesh* load_mesh(const char* path) {
   FileHandle file(std::fopen(path, "rb"));
-  if (!file) {
-    std::printf(kLoadContext, path);
-    error_message(kLoadOpenFailure);
-  }
+  if (!file) file_error(kLoadHead, path, kLoadTail, kLoadOpenFailure);
   MeshReader reader(file.get(), path);
   // Released again if a count is refused half way (a fatal message that throws, in fuzz builds).
   std::unique_ptr<Mesh, void (*)(Mesh*)> mesh(new_mesh(), &free_mesh);
@@ -163,8 +151,7 @@ void save_mesh(const char* path, Mesh* mesh) {
   imatrix_size(mesh->polygons, &polygon_rows, &polygon_columns);
   const int weights = vector_size(mesh->weights);
 
-  OutputFile out(path, kMeshOutputHead);
-  if (!out.is_open()) error_message(cat2(kMeshOutputHead, path, kSaveOpenTail));
+  OutputFile out(path, kMeshOutputHead, {nullptr, kSaveOpenTail});
   // A matrix with no columns has no rows to write.
   write_word(out, point_columns);
   write_word(out, point_rows);

@@ -120,7 +120,7 @@ const char* NativeVolumeFile::read_failure() const {
 }
 
 void NativeVolumeFile::refuse(const char* tail) const {
-  error_message(cat2(row_of(kind_).head, path_, tail));
+  file_error(row_of(kind_).head, path_, tail);
 }
 
 }  // namespace brintom

@@ -44,16 +44,12 @@ void free_voxel_tables(T*** volume, std::size_t prefix, int slices) {
 // sizes the volume cannot take.
 [[noreturn]] void refuse_volume_size(const char* kind, int slices, int rows, int columns);
 
-// Whether an estimate of a volume's memory allows a few bytes more for what the allocations cost
-// beyond the block and the tables.
-enum class TablesSlack { none, allocations };
-
-// The bytes that new_voxel_tables takes for such a volume: the block and the tables, and the
-// slack when asked for.
+// The bytes that new_voxel_tables takes for such a volume: the block and the tables.
 inline long long voxel_tables_bytes(long long prefix, long long element_bytes, long long slices,
-                                    long long rows, long long columns, TablesSlack slack) {
-  return (slices * rows * columns + prefix) * element_bytes + 8 * slices * (rows + 1) +
-         (slack == TablesSlack::allocations ? 64 : 0);
+                                    long long rows, long long columns) {
+  return (slices * rows * columns + prefix) * element_bytes + 8 * slices * (rows + 1);
 }
+// What the allocations cost beyond the block and the tables, for the estimates that allow it.
+inline constexpr long long kAllocationSlack = 64;
 
 }  // namespace brintom

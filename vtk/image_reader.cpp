@@ -10,7 +10,7 @@
 
 #include "support/byte_order.hpp"
 #include "support/fatal.hpp"
-#include "support/strings.hpp"
+#include "support/file_handle.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
@@ -21,44 +21,39 @@ namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kFormatContext[] = "Image %s. ";
-constexpr char kNotAllowed[]    = "image is not in allowed format.\n";
-constexpr char kReadAsZero[]    = "0.0";
+constexpr char kContextHead[] = "Image ";
+constexpr char kContextTail[] = ". ";
+constexpr char kNotAllowed[]  = "image is not in allowed format.\n";
+constexpr char kReadAsZero[]  = "0.0";
 // clang-format on
 
 // A Frame may have no columns; its voxel count is an int.
 constexpr VolumeLimits kFrameLimits{0, INT_MAX};
 
-enum class Storage { float32, int16, uint16 };
-
-struct ValueType {
-  const char* word;  // the data type word of the SCALARS line
-  Storage storage;   // how a binary file holds one value; ASCII files hold text either way
-};
-
-// Reads count values into voxels and gives how many could not be read.
+// Reads count values of a type into voxels and gives how many could not be read.
 using BlockReader = long long (*)(std::FILE* file, float* voxels, std::size_t count,
-                                  Storage storage, int swap);
+                                  const TypeWord& type, int swap);
 
 // What differs between the binary and the ASCII reader.
 struct Encoding {
   VtkReader column;
   NumberEncoding numbers;
-  std::array<ValueType, 3> types;  // accepted data type words; unused entries have no word
+  std::array<const char*, 3> types;  // accepted data type words; unused entries null
   BlockReader read_block;
 };
 
-const ValueType* accepted_type(const Encoding& encoding, const std::string& data_type) {
-  for (const ValueType& type : encoding.types) {
-    if (type.word != nullptr && strcomp(data_type.c_str(), type.word)) return &type;
+const TypeWord* accepted_type(const Encoding& encoding, const std::string& data_type) {
+  for (const char* word : encoding.types) {
+    if (word != nullptr && data_type == word) return find_type(word);
   }
   return nullptr;
 }
 
-// Binary values follow the LOOKUP_TABLE line's line feed directly.
-long long read_binary_block(std::FILE* file, float* voxels, std::size_t count, Storage storage,
+// Binary values follow the LOOKUP_TABLE line's line feed directly: 32-bit floats, or 16-bit
+// integers of either sign.
+long long read_binary_block(std::FILE* file, float* voxels, std::size_t count, const TypeWord& type,
                             int swap) {
-  if (storage == Storage::float32) {
+  if (type.kind == ValueKind::real) {
     // Straight into the voxels, a few MiB at a time, each piece swapped in place while it is
     // still in the cache.
     constexpr std::size_t kPiece = std::size_t{1} << 20;  // values
@@ -84,7 +79,7 @@ long long read_binary_block(std::FILE* file, float* voxels, std::size_t count, S
   for (std::size_t i = got; i-- > 0;) {
     std::uint16_t raw;
     std::memcpy(&raw, bytes + 2 * i, sizeof raw);
-    if (storage == Storage::int16) {
+    if (type.kind == ValueKind::signed_integer) {
       std::int16_t value;
       std::memcpy(&value, &raw, sizeof value);
       voxels[i] = value;
@@ -96,7 +91,8 @@ long long read_binary_block(std::FILE* file, float* voxels, std::size_t count, S
 }
 
 // One "%g " conversion a value; a value that cannot be converted stays 0.0.
-long long read_ascii_block(std::FILE* file, float* voxels, std::size_t count, Storage, int) {
+long long read_ascii_block(std::FILE* file, float* voxels, std::size_t count, const TypeWord&,
+                           int) {
   AsciiValues values(file);
   values.next_floats(voxels, count);
   return values.missing();
@@ -104,13 +100,9 @@ long long read_ascii_block(std::FILE* file, float* voxels, std::size_t count, St
 
 // clang-format off
 constexpr Encoding kBinaryEncoding{VtkReader::binary_image, NumberEncoding::binary,
-                                   {{{kFloat, Storage::float32}, {kShort, Storage::int16},
-                                     {kUnsignedShort, Storage::uint16}}},
-                                   read_binary_block};
+                                   {kFloat, kShort, kUnsignedShort}, read_binary_block};
 constexpr Encoding kAsciiEncoding {VtkReader::ascii_image, NumberEncoding::ascii,
-                                   {{{kFloat, Storage::float32}, {kShort, Storage::float32},
-                                     {nullptr, Storage::float32}}},
-                                   read_ascii_block};
+                                   {kFloat, kShort, nullptr}, read_ascii_block};
 // clang-format on
 
 Image* load_image_vtk(const char* path, const Encoding& encoding, int swap) {
@@ -118,16 +110,13 @@ Image* load_image_vtk(const char* path, const Encoding& encoding, int swap) {
   VolumeScan volume(path, file.get(), kFrameLimits, encoding.numbers);
   scan_to_value_block(volume);
   // A LOOKUP_TABLE before any SCALARS line leaves no data type word: refused the same way.
-  const ValueType* type = accepted_type(encoding, volume.data_type);
-  if (type == nullptr) {
-    std::printf(kFormatContext, path);
-    error_message(kNotAllowed);
-  }
+  const TypeWord* type = accepted_type(encoding, volume.data_type);
+  if (type == nullptr) file_error(kContextHead, path, kContextTail, kNotAllowed);
   const int voxels = check_volume_fits(volume, sizeof(float));
   Frame frame = new_frame(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
                           static_cast<int>(volume.columns));
-  const long long missing = encoding.read_block(
-      file.get(), frame[0][0], static_cast<std::size_t>(voxels), type->storage, swap);
+  const long long missing =
+      encoding.read_block(file.get(), frame[0][0], static_cast<std::size_t>(voxels), *type, swap);
   warn_missing_values(path, missing, voxels, nullptr, kReadAsZero);
   file.reset();  // nothing after the value block is read
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "support/fatal.hpp"
+#include "support/file_handle.hpp"
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
-#include "support/strings.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/header.hpp"
 #include "vtk/missing_values.hpp"
@@ -15,7 +15,6 @@
 #include "vtk/volume_scan.hpp"
 #include "vtk/volume_writer.hpp"
 #include "vtk/words.hpp"
-#include "vtk/writer_messages.hpp"
 
 namespace brintom {
 namespace {
@@ -54,7 +53,6 @@ MaskShape shape_of(Mask m) {
 void save_mask_vtk(const char* path, Mask m) {
   const MaskShape shape = shape_of(m);
   BufferedOutput text(path, kMaskOutputHead, kWriterAllocationFailure);
-  if (!text.is_open()) error_message(cat2(kMaskOutputHead, path, kCannotBeOpened));
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, kTitle, kAscii, kDataset, kRectilinearGrid);
   text.print("%s %d %d %d\n", kDimensions, shape.columns, shape.rows, shape.slices);
 
@@ -98,7 +96,7 @@ Mask load_mask_vtk(const char* path) {
   VolumeScan volume(path, file.get(), kMaskLimits, NumberEncoding::ascii);
   scan_to_value_block(volume);
   // A LOOKUP_TABLE before any SCALARS line has no data type: refused the same way.
-  if (!strcomp(volume.data_type.c_str(), kShort)) error_message(kNotShort);
+  if (volume.data_type != kShort) error_message(kNotShort);
   const int voxels = check_volume_fits(volume, sizeof(short));
   Mask mask = new_mask(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
                        static_cast<int>(volume.columns));

@@ -6,10 +6,10 @@
 
 #include "support/containers.hpp"
 #include "support/fatal.hpp"
+#include "support/file_handle.hpp"
 #include "support/input_limit.hpp"
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
-#include "support/strings.hpp"
 #include "support/text.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/keyword_line.hpp"
@@ -17,7 +17,6 @@
 #include "vtk/preamble.hpp"
 #include "vtk/skipped_blocks.hpp"
 #include "vtk/words.hpp"
-#include "vtk/writer_messages.hpp"
 
 namespace brintom {
 namespace {
@@ -25,7 +24,8 @@ namespace {
 // clang-format off
 constexpr char kSaveOpenTail[]     = " cannot be opened.\n";
 constexpr char kNotThreeRows[]     = "Mesh points do not have 3 rows\n";
-constexpr char kLoadContext[]      = "Mesh %s. ";
+constexpr char kLoadHead[]         = "Mesh ";
+constexpr char kLoadTail[]         = ". ";
 constexpr char kNotFloat[]         = "Mesh is not in float format\n";
 constexpr char kBadPointCount[]    = "Mesh POINTS count is missing, negative or too large\n";
 constexpr char kBadPolygonCounts[] = "Mesh POLYGONS counts are missing or negative\n";
@@ -44,9 +44,6 @@ constexpr char kNoConnectivity[]   = "Mesh OFFSETS are not followed by CONNECTIV
 constexpr char kReadAsZero[]       = "0";
 // clang-format on
 
-// The same on every axis: file coordinate = origin + (mesh value - 1) x spacing.
-constexpr double kMeshSpacing = 1.0;
-constexpr double kMeshOrigin = 0.0;
 constexpr int kAxes = 3;
 // A number and its blank fit the output's room.
 static_assert(BufferedOutput::kRoom >= kFormattedRoom + 1, "room for one value");
@@ -82,16 +79,15 @@ struct MeshScan {
 };
 
 [[noreturn]] void refuse(const MeshScan& scan, const char* message) {
-  std::printf(kLoadContext, scan.path);
-  error_message(message);
+  file_error(kLoadHead, scan.path, kLoadTail, message);
 }
 
 // "POINTS count float", then kAxes numbers a point.
-void read_points(MeshScan& scan, const char* rest) {
+bool read_points(MeshScan& scan, const char* rest) {
   long long count = 0;
   std::string type;  // as with "%s%d%s": no count, no type either
   if (scan_integer(rest, count)) scan_word(rest, type);
-  if (!strcomp(type.c_str(), kFloat)) refuse(scan, kNotFloat);
+  if (type != kFloat) refuse(scan, kNotFloat);
   if (count < 0 || count > INT_MAX) refuse(scan, kBadPointCount);
 
   const int points = static_cast<int>(count);
@@ -105,6 +101,7 @@ void read_points(MeshScan& scan, const char* rest) {
     for (int k = 1; k <= kAxes; ++k) values.next_float(scan.points[k][i]);
   }
   warn_missing_values(scan.path, values.missing(), 1LL * kAxes * points, kPoints, kReadAsZero);
+  return true;
 }
 
 // The vertex rows, their handles and the weights that will follow, checked against what is left
@@ -134,7 +131,7 @@ void check_index_type(const MeshScan& scan, const char* rest) {
   std::string type;
   scan_word(rest, type);
   for (const char* word : kIndexTypes) {
-    if (strcomp(type.c_str(), word)) return;
+    if (type == word) return;
   }
   refuse(scan, kIndexType);
 }
@@ -160,8 +157,7 @@ void read_offsets_layout(MeshScan& scan, long long offsets, long long size, cons
     if (vertices > INT_MAX) refuse(scan, kBadVertexCount);
   }
   KeywordLine line;
-  if (read_block_line(scan.file, NumberEncoding::ascii, line) < 1 ||
-      !strcomp(line.word.c_str(), kConnectivity)) {
+  if (read_block_line(scan.file, NumberEncoding::ascii, line) < 1 || line.word != kConnectivity) {
     refuse(scan, kNoConnectivity);
   }
   check_index_type(scan, line.rest);
@@ -177,7 +173,7 @@ void read_offsets_layout(MeshScan& scan, long long offsets, long long size, cons
 // "POLYGONS count size", then for each polygon its vertex count and its 0-based vertices. The
 // size is not compared with the data. An OFFSETS line in place of the first vertex count means
 // the 5.1 layout (without polygons, either layout has nothing to read).
-void read_polygons(MeshScan& scan, const char* rest) {
+bool read_polygons(MeshScan& scan, const char* rest) {
   long long count = -1, size = -1;
   if (!scan_integer(rest, count) || !scan_integer(rest, size) || count < 0 || size < 0 ||
       count > INT_MAX) {
@@ -193,11 +189,11 @@ void read_polygons(MeshScan& scan, const char* rest) {
     // version 5.1, anything else has no vertex count.
     values.give_back();
     KeywordLine line;
-    if (read_keyword_line(scan.file, line) < 1 || !strcomp(line.word.c_str(), kOffsets)) {
+    if (read_keyword_line(scan.file, line) < 1 || line.word != kOffsets) {
       refuse(scan, kBadVertexCount);
     }
     read_offsets_layout(scan, count, size, line.rest);
-    return;
+    return true;
   }
   if (vertices < 0 || vertices > INT_MAX) refuse(scan, kBadVertexCount);
 
@@ -211,6 +207,7 @@ void read_polygons(MeshScan& scan, const char* rest) {
   }
   warn_missing_values(scan.path, values.missing(), (vertices + 1LL) * polygons, kPolygons,
                       kReadAsZero);
+  return true;
 }
 
 // Tried in this order; the first equal word decides. Any other line is passed over.
@@ -230,15 +227,14 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
   imatrix_size(mesh->polygons, &vertices, &polygons);
   if (rows != kAxes) error_message(kNotThreeRows);
 
-  BufferedOutput text(path, kMeshOutputHead, kWriterAllocationFailure);
-  if (!text.is_open()) error_message(cat2(kMeshOutputHead, path, kSaveOpenTail));
+  BufferedOutput text(path, kMeshOutputHead, kWriterAllocationFailure,
+                      BufferedOutput::kDefaultCapacity, {nullptr, kSaveOpenTail});
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, title != nullptr ? title : "", kAscii, kDataset,
              kPolydata);
   text.print("%s %d %s\n", kPoints, points, kFloat);
   for (int i = 1; i <= points; ++i) {
     for (int k = 1; k <= kAxes; ++k) {
-      put_general(text,
-                  kMeshOrigin + (static_cast<double>(mesh->points[k][i]) - 1.0) * kMeshSpacing);
+      put_general(text, static_cast<double>(mesh->points[k][i]) - 1.0);
     }
     text.put('\n');
   }
@@ -271,7 +267,7 @@ Mesh* load_mesh_vtk(const char* path) {
   for (int i = 1; i <= points; ++i) {
     for (int k = 1; k <= kAxes; ++k) {
       float& value = scan.points[k][i];
-      value = static_cast<float>((static_cast<double>(value) - kMeshOrigin) / kMeshSpacing + 1.0);
+      value = static_cast<float>(static_cast<double>(value) + 1.0);
     }
   }
 

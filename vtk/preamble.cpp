@@ -5,7 +5,7 @@
 #include <string>
 
 #include "support/fatal.hpp"
-#include "support/strings.hpp"
+#include "support/file_handle.hpp"
 #include "support/text.hpp"
 #include "vtk/words.hpp"
 
@@ -76,7 +76,7 @@ std::string word_at(const char*& cursor) {
 // Opens the file and checks lines 1 to 3; encoding receives the first word of line 3.
 FileHandle open_to_encoding(const char* path, const PreambleRow& row, std::string& encoding) {
   FileHandle file(std::fopen(path, "rb"));
-  if (!file) error_message(cat2(row.open_head, path, row.open_tail));
+  if (!file) file_error(row.open_head, path, row.open_tail);
   char line[kLineBuffer];
 
   // At the end of the file a read gives -1 and an empty line: only a result of 0 is "blank", and
@@ -87,7 +87,7 @@ FileHandle open_to_encoding(const char* path, const PreambleRow& row, std::strin
   if (get_line(line, kEncodingCapacity, file.get()) == 0) error_message(row.empty_encoding);
   const char* cursor = line;
   encoding = word_at(cursor);
-  if (row.encoding != nullptr && !strcomp(encoding.c_str(), row.encoding)) {
+  if (row.encoding != nullptr && encoding != row.encoding) {
     error_message(row.wrong_encoding);
   }
   return file;
@@ -95,7 +95,7 @@ FileHandle open_to_encoding(const char* path, const PreambleRow& row, std::strin
 
 bool accepted_dataset(const PreambleRow& row, const std::string& type) {
   for (const char* accepted : row.datasets) {
-    if (accepted != nullptr && strcomp(type.c_str(), accepted)) return true;
+    if (accepted != nullptr && type == accepted) return true;
   }
   return false;
 }
@@ -112,7 +112,7 @@ std::FILE* read_vtk_preamble(const char* path, VtkReader column) {
   const char* cursor = line;
   const std::string keyword = word_at(cursor);
   const std::string type = word_at(cursor);  // held whole, so an over-long word cannot overrun
-  if (!strcomp(keyword.c_str(), kDataset)) error_message(row.no_dataset);
+  if (keyword != kDataset) error_message(row.no_dataset);
   if (!accepted_dataset(row, type)) error_message(row.wrong_dataset);
   return file.release();
 }
@@ -120,7 +120,7 @@ std::FILE* read_vtk_preamble(const char* path, VtkReader column) {
 int file_type_vtk(const char* path) {
   std::string encoding;
   const FileHandle file = open_to_encoding(path, kProbe, encoding);
-  return strcomp(encoding.c_str(), kAscii);
+  return encoding == kAscii ? 1 : 0;
 }
 
 }  // namespace brintom

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "support/file_handle.hpp"
-
 namespace brintom {
 
 // The readers whose preamble checks apply: each has its own encoding word, dataset types and

@@ -5,27 +5,12 @@
 #include <climits>
 #include <string>
 
-#include "support/strings.hpp"
 #include "support/text.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/words.hpp"
 
 namespace brintom {
 namespace {
-
-// The widths VTK reads and writes binary values with.
-struct TypeWidth {
-  const char* word;
-  int bytes;
-};
-// clang-format off
-constexpr TypeWidth kTypeWidths[] = {
-  {kChar,  1}, {kUnsignedChar,  1},
-  {kShort, 2}, {kUnsignedShort, 2},
-  {kInt,   4}, {kUnsignedInt,   4}, {kFloat,  4},
-  {kLong,  8}, {kUnsignedLong,  8}, {kDouble, 8}, {kTypeInt64, 8}, {kTypeUInt64, 8},
-};
-// clang-format on
 
 // Passes over one whole line, however long. Gives -1 at the end of the file, 0 when the line
 // holds only blank bytes (as get_line would trim it to nothing), else 1.
@@ -39,14 +24,18 @@ int pass_over_whole_line(std::FILE* file) {
   return blank ? 0 : 1;
 }
 
-bool is_word(const KeywordLine& line, const char* word) {
-  return strcomp(line.word.c_str(), word) != 0;
+// Reads the next line into line, METADATA blocks passed over.
+int read_after_metadata(std::FILE* file, KeywordLine& line) {
+  int result = read_keyword_line(file, line);
+  while (result >= 1 && line.word == kMetadata) result = pass_over_metadata(file, line);
+  return result;
 }
 
-// line holds a METADATA line. Gives the result of reading the line after the block into line.
+}  // namespace
+
 int pass_over_metadata(std::FILE* file, KeywordLine& line) {
   const int result = read_keyword_line(file, line);
-  if (result < 1 || !(is_word(line, kComponentNames) || is_word(line, kInformation))) {
+  if (result < 1 || !(line.word == kComponentNames || line.word == kInformation)) {
     return result;  // not VTK's form: the METADATA line alone is passed over
   }
   // The sub-blocks' lines hold names and values of any length; a blank line ends the block.
@@ -57,14 +46,6 @@ int pass_over_metadata(std::FILE* file, KeywordLine& line) {
   return whole < 0 ? -1 : read_keyword_line(file, line);
 }
 
-// Reads the next line into line, METADATA blocks passed over.
-int read_after_metadata(std::FILE* file, KeywordLine& line) {
-  int result = read_keyword_line(file, line);
-  while (result >= 1 && is_word(line, kMetadata)) result = pass_over_metadata(file, line);
-  return result;
-}
-
-// line holds a FIELD line. Gives the result of reading the line after the block into line.
 int pass_over_field(std::FILE* file, NumberEncoding encoding, KeywordLine& line) {
   const char* rest = line.rest;
   std::string name, type;
@@ -83,15 +64,6 @@ int pass_over_field(std::FILE* file, NumberEncoding encoding, KeywordLine& line)
     pass_over_values(file, encoding, components * tuples, type_width(type));
   }
   return read_keyword_line(file, line);
-}
-
-}  // namespace
-
-int type_width(const std::string& word) {
-  for (const TypeWidth& type : kTypeWidths) {
-    if (strcomp(word.c_str(), type.word)) return type.bytes;
-  }
-  return 0;
 }
 
 long long pass_over_values(std::FILE* file, NumberEncoding encoding, long long count, int width) {
@@ -116,19 +88,6 @@ long long pass_over_values(std::FILE* file, NumberEncoding encoding, long long c
   const int c = std::getc(file);
   if (c != '\n' && c != EOF) std::ungetc(c, file);
   return 0;
-}
-
-int read_block_line(std::FILE* file, NumberEncoding encoding, KeywordLine& line) {
-  int result = read_keyword_line(file, line);
-  for (;;) {
-    if (result >= 1 && is_word(line, kMetadata)) {
-      result = pass_over_metadata(file, line);
-    } else if (result >= 1 && is_word(line, kField)) {
-      result = pass_over_field(file, encoding, line);
-    } else {
-      return result;
-    }
-  }
 }
 
 }  // namespace brintom

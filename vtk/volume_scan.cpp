@@ -6,7 +6,6 @@
 
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
-#include "support/strings.hpp"
 #include "support/text.hpp"
 #include "volume/voxel_block.hpp"
 #include "vtk/missing_values.hpp"
@@ -24,7 +23,7 @@ constexpr char kTooLargeForFile[]      = "DIMENSIONS too large for the file\n";
 // clang-format on
 
 // "DIMENSIONS columns rows slices"; a number the line lacks leaves its value as it was.
-void read_dimensions(VolumeScan& scan, const char* rest) {
+bool read_dimensions(VolumeScan& scan, const char* rest) {
   long long* targets[] = {&scan.columns, &scan.rows, &scan.slices};
   int taken = 0;
   // As with "%d%d%d": the first number missing ends the line; earlier ones are kept.
@@ -33,6 +32,7 @@ void read_dimensions(VolumeScan& scan, const char* rest) {
     ++taken;
   }
   if (taken == 3) scan.dimensions_given = true;
+  return true;
 }
 
 int checked_voxel_count(const VolumeScan& scan) {
@@ -48,34 +48,39 @@ int checked_voxel_count(const VolumeScan& scan) {
   return static_cast<int>(plane * scan.columns);
 }
 
-void check_point_count(VolumeScan& scan, const char* rest) {
+bool check_point_count(VolumeScan& scan, const char* rest) {
   const int voxels = checked_voxel_count(scan);
   scan_integer(rest, scan.point_count);
   if (voxels != scan.point_count) error_message(kInconsistent);
+  return true;
 }
 
 // "SCALARS name type [components]": only the type is kept, and only when the line holds it.
-void read_data_type(VolumeScan& scan, const char* rest) {
+bool read_data_type(VolumeScan& scan, const char* rest) {
   std::string name, type;
   if (scan_word(rest, name) && scan_word(rest, type)) scan.data_type = type;
+  return true;
 }
 
 // A coordinate array: count numbers after its line, whatever count the line says; all dropped.
-// Binary values are 8 bytes each when the line's type word is "double", else 4.
-void pass_over_array(VolumeScan& scan, const char* keyword, long long count, const char* rest) {
+// Binary values take their type word's width; without a type word VTK knows, 4 bytes.
+bool pass_over_array(VolumeScan& scan, const char* keyword, long long count, const char* rest) {
   checked_voxel_count(scan);
   long long stated = 0;
   std::string type;
   if (scan_integer(rest, stated)) scan_word(rest, type);
-  const int width = strcomp(type.c_str(), kDouble) ? 8 : 4;
+  const int width = type_width(type) > 0 ? type_width(type) : 4;
   const long long missing = pass_over_values(scan.file, scan.encoding, count, width);
   warn_missing_values(scan.path, missing, count, keyword, nullptr);
+  return true;
 }
 
-void x_array(VolumeScan& s, const char* r) { pass_over_array(s, kXCoordinates, s.columns, r); }
-void y_array(VolumeScan& s, const char* r) { pass_over_array(s, kYCoordinates, s.rows, r); }
-void z_array(VolumeScan& s, const char* r) { pass_over_array(s, kZCoordinates, s.slices, r); }
-void pass_over_line(VolumeScan&, const char*) {}
+// The array along one axis, as many values as the axis has points.
+template <const char* keyword, long long VolumeScan::*points>
+bool coordinates(VolumeScan& scan, const char* rest) {
+  return pass_over_array(scan, keyword, scan.*points, rest);
+}
+bool pass_over_line(VolumeScan&, const char*) { return true; }
 
 // VTK's cell count: the product of each dimension less one, over the dimensions above 1; -1
 // when the dimensions describe no grid.
@@ -89,9 +94,10 @@ long long cell_count(const VolumeScan& scan) {
   return cells;
 }
 
-void start_cell_data(VolumeScan& scan, const char* rest) {
+bool start_cell_data(VolumeScan& scan, const char* rest) {
   long long count = -1;
   if (scan_integer(rest, count) && count == cell_count(scan)) scan.cells = count;
+  return true;
 }
 
 // The values of one cell array: per_cell a cell, width bytes each in a binary file.
@@ -120,7 +126,7 @@ bool cell_scalars(VolumeScan& scan, const char* rest) {
   scan_integer(rest, components);
   if (components < 0 || components > INT_MAX) return false;
   if (read_block_line(scan.file, scan.encoding, scan.line) <= 0) error_message(kEmptyLine);
-  if (!strcomp(scan.line.word.c_str(), kLookupTable)) {
+  if (scan.line.word != kLookupTable) {
     // Not VTK's form: both lines are read as any others, the cell section ends.
     read_data_type(scan, scalars.c_str());
     scan.line_waiting = true;
@@ -159,12 +165,8 @@ bool cell_lookup_table(VolumeScan& scan, const char* rest) {
 
 // The arrays of a cell section; a handler that finds its line not in VTK's form gives false,
 // and the line ends the section. FIELD blocks pass in read_block_line.
-struct CellKeyword {
-  const char* word;
-  bool (*pass_over)(VolumeScan& scan, const char* rest);
-};
 // clang-format off
-constexpr CellKeyword kCellKeywords[] = {
+constexpr Keyword<VolumeScan> kCellKeywords[] = {
   {kScalars,       cell_scalars},
   {kColorScalars,  cell_colours},
   {kLookupTable,   cell_lookup_table},
@@ -178,27 +180,19 @@ constexpr CellKeyword kCellKeywords[] = {
 };
 // clang-format on
 
-// Gives whether line was a cell array, now passed over.
-bool pass_over_cell_array(VolumeScan& scan, const KeywordLine& line) {
-  for (const CellKeyword& keyword : kCellKeywords) {
-    if (strcomp(line.word.c_str(), keyword.word)) return keyword.pass_over(scan, line.rest);
-  }
-  return false;
-}
-
 // Tried in this order; the first equal word decides. Any other line is passed over.
 // clang-format off
 constexpr Keyword<VolumeScan> kKeywords[] = {
   {kDimensions,   read_dimensions},
-  {kXCoordinates, x_array},
-  {kYCoordinates, y_array},
-  {kZCoordinates, z_array},
+  {kXCoordinates, coordinates<kXCoordinates, &VolumeScan::columns>},
+  {kYCoordinates, coordinates<kYCoordinates, &VolumeScan::rows>},
+  {kZCoordinates, coordinates<kZCoordinates, &VolumeScan::slices>},
   {kOrigin,       pass_over_line},
   {kSpacing,      pass_over_line},
   {kPointData,    check_point_count},
   {kCellData,     start_cell_data},
   {kScalars,      read_data_type},
-  {kLookupTable,  [](VolumeScan& s, const char*) { s.at_value_block = true; }},
+  {kLookupTable,  [](VolumeScan& s, const char*) { return s.at_value_block = true; }},
 };
 // clang-format on
 
@@ -210,7 +204,7 @@ void scan_to_value_block(VolumeScan& scan) {
       error_message(kEmptyLine);
     }
     scan.line_waiting = false;
-    if (scan.cells > 0 && pass_over_cell_array(scan, scan.line)) continue;
+    if (scan.cells > 0 && dispatch_keyword(kCellKeywords, scan, scan.line)) continue;
     scan.cells = 0;  // any other line ends a cell section
     dispatch_keyword(kKeywords, scan, scan.line);
   }
@@ -220,8 +214,9 @@ int check_volume_fits(const VolumeScan& scan, int bytes_per_voxel) {
   const int voxels = checked_voxel_count(scan);
   // The voxels and tables that a Frame or a Mask of these dimensions takes, give or take its
   // prefix.
-  const long long bytes = voxel_tables_bytes(0, bytes_per_voxel, scan.slices, scan.rows,
-                                             scan.columns, TablesSlack::allocations);
+  const long long bytes =
+      voxel_tables_bytes(0, bytes_per_voxel, scan.slices, scan.rows, scan.columns) +
+      kAllocationSlack;
   if (!within_reach(bytes, bytes_left(scan.file))) error_message(kTooLargeForFile);
   return voxels;
 }

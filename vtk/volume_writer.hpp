@@ -1,9 +1,17 @@
 #pragma once
 
+#include "volume/frame.hpp"
 #include "volume/voxel_source.hpp"
 #include "vtk/header.hpp"
 
 namespace brintom {
+
+inline constexpr char kCannotStore[] = "Cannot store this image in vtk format";
+
+// Internal: the Image's voxels for the writers, with the frame count they check. An Image without
+// frames, with an empty Frame 0 or with a placeholder (one voxel whatever it announces) has
+// nothing to write: fatal with kCannotStore.
+VoxelsInMemory frame_voxels(Image* image);
 
 // Internal: the paths of the image-style writers, for a Frame's floats and a Mask's 16-bit
 // voxels in memory and for a native image streamed from its file alike. Each is fatal with "Cannot

@@ -8,6 +8,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cmake --install "$build_dir" --prefix "$scratch/prefix" >/dev/null
 test -x "$scratch/prefix/bin/brintom2vtk"
+if grep -rl 'Internal:' "$scratch/prefix/include"; then exit 1; fi  # internal headers stay home
 "$scratch/prefix/bin/brintom2vtk" --version
 cmake -S "$source_dir/consumer" -B "$scratch/consumer" -DCMAKE_PREFIX_PATH="$scratch/prefix" \
   -DCMAKE_CXX_FLAGS="${CONSUMER_FLAGS:-}" >/dev/null

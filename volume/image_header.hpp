@@ -4,8 +4,8 @@
 
 namespace brintom {
 
-// The native image file's header: host-order words, fastest dimension first. The Frames' float
-// voxels follow, one Frame after another.
+// Internal: the native image file's header: host-order words, fastest dimension first. The
+// Frames' float voxels follow, one Frame after another.
 struct NativeImageHeader {
   std::int32_t columns;
   std::int32_t rows;
@@ -20,9 +20,9 @@ class NativeVolumeFile;
 // or is only streamed and may be larger.
 enum class VoxelLimit { frame, none };
 
-// Reads the header at the start of file and checks it, with load_image's messages: fatal when
-// the file is too short for it, when it describes no volume within limit, or when it announces
-// far more data than the file holds.
+// Reads the header at the start of file and checks it, with load_image's messages: fatal when the
+// file is too short for it, when it describes no volume within limit, or when it announces far
+// more data than the file holds.
 NativeImageHeader read_image_header(NativeVolumeFile& file, VoxelLimit limit);
 
 }  // namespace brintom
