@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "volume/native_layout.hpp"
+#include "volume/image_header.hpp"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "volume/native_layout.hpp"
+#include "volume/image_header.hpp"
 
 namespace {
 
