@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -39,7 +38,7 @@
       },                                                                     \
       ::testing::ExitedWithCode(10), ::testing::Eq(std::string(text)))
 
-namespace brintom::testing {
+namespace brintom::test {
 
 // Tests named Sweep* compare many generated inputs against the C library. Day to day they take a
 // sample; with BRINTOM_LONG_TESTS=1 (the ctest entry labelled slow) the full count.
@@ -148,10 +147,12 @@ inline std::string take(char* s) {
   return text;
 }
 [[gnu::format(printf, 1, 2)]] inline std::string printed(const char* format, ...) {
-  char text[512];
-  va_list args;
+  va_list args, again;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  va_copy(again, args);
+  std::string text(static_cast<std::size_t>(std::vsnprintf(nullptr, 0, format, args)), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, again);  // C++17: data()[size()] is ours
+  va_end(again);
   va_end(args);
   return text;
 }
@@ -199,4 +200,4 @@ std::string host_bytes(const T&... values) {
   return bytes;
 }
 
-}  // namespace brintom::testing
+}  // namespace brintom::test

@@ -16,7 +16,7 @@ namespace brintom {
 namespace {
 
 using namespace std::string_literals;
-using namespace testing;  // the helpers of test_support.hpp
+using namespace test;  // the helpers of test_support.hpp
 
 struct Outcome {
   int status;  // -1 when a signal ended the converter

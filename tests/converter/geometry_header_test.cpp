@@ -8,7 +8,7 @@
 namespace brintom {
 namespace {
 
-using namespace testing;  // the helpers of test_support.hpp
+using namespace test;  // the helpers of test_support.hpp
 
 using GeometryHeaderTest = GlobalsTest;
 using GeometryHeaderDeathTest = GlobalsTest;

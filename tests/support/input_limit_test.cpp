@@ -15,8 +15,8 @@ TEST(InputLimit, AllocationStaysWithinReachOfTheFile) {
   EXPECT_TRUE(within_reach(kSlack + 4 * 1000, 1000));
   EXPECT_FALSE(within_reach(kSlack + 4 * 1000 + 4, 1000));
   EXPECT_TRUE(within_reach(LLONG_MAX, -1));
-  const std::string path = testing::temp_path(".bin");
-  testing::write_file(path, "0123456789");
+  const std::string path = test::temp_path(".bin");
+  test::write_file(path, "0123456789");
   std::FILE* file = std::fopen(path.c_str(), "rb");
   std::fseek(file, 3, SEEK_SET);
   EXPECT_EQ(bytes_left(file), 7);

@@ -15,11 +15,11 @@
 namespace brintom {
 namespace {
 
-using testing::bits_of;
-using testing::float_of;
-using testing::long_mode;
-using testing::printed;
-using testing::sweep_seed;
+using test::bits_of;
+using test::float_of;
+using test::long_mode;
+using test::printed;
+using test::sweep_seed;
 
 // The reference: the C library's own scanner, one fscanf call a value, as the readers once did.
 enum class Kind { floating, integer, alternating };

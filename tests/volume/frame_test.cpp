@@ -17,7 +17,7 @@
 namespace brintom {
 namespace {
 
-using namespace testing;  // the helpers of test_support.hpp
+using namespace test;  // the helpers of test_support.hpp
 
 using FrameTest = GlobalsTest;
 using FrameDeathTest = GlobalsTest;

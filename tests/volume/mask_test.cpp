@@ -10,7 +10,7 @@
 namespace brintom {
 namespace {
 
-using namespace testing;  // the helpers of test_support.hpp
+using namespace test;  // the helpers of test_support.hpp
 
 using MaskTest = GlobalsTest;
 using MaskDeathTest = GlobalsTest;

@@ -15,8 +15,8 @@
 namespace brintom {
 namespace {
 
-using testing::long_mode;
-using testing::sweep_seed;
+using test::long_mode;
+using test::sweep_seed;
 
 // The reference the fast reading must match: one fscanf call a value, the same stuck rule.
 struct FscanfValues {
@@ -61,14 +61,14 @@ Reading read_with(const std::string& path, std::size_t count, Way way) {
     missing = values.missing();
   }
   std::vector<std::uint32_t> bits(count);
-  std::transform(floats.begin(), floats.end(), bits.begin(), testing::bits_of);
+  std::transform(floats.begin(), floats.end(), bits.begin(), test::bits_of);
   get_line(line, sizeof line, file);
   std::fclose(file);
   return {bits, integers, missing, line};
 }
 
 void expect_same_reading(const std::string& text, std::size_t count, const std::string& what) {
-  const std::string path = testing::temp_file("first line\n" + text, ".txt");
+  const std::string path = test::temp_file("first line\n" + text, ".txt");
   for (Way way : {Way::one_by_one, Way::in_bulk, Way::integers}) {
     const Reading expected = read_with<FscanfValues>(path, count, way);
     const Reading got = read_with<AsciiValues>(path, count, way);
@@ -89,7 +89,7 @@ TEST(AsciiValues, SweepLargeFilesReadAsFscanf) {
     std::size_t count = 0;
     while (text.size() < (std::size_t{3} << 20) + 12345 * f) {
       const bool plain = random() % 50 != 0, short_form = random() % 4 == 0;
-      text += plain ? testing::printed(short_form ? "%g" : "%8.2f", double{moderate(random)})
+      text += plain ? test::printed(short_form ? "%g" : "%8.2f", double{moderate(random)})
                     : odd[random() % 10];
       text += (++count % 8 == 0) ? "\n" : random() % 100 == 0 ? "  \t" : " ";
     }

@@ -10,8 +10,8 @@ namespace brintom {
 namespace {
 
 using namespace std::string_literals;
-using testing::expect_reads;
-using testing::ReadRow;
+using test::expect_reads;
+using test::ReadRow;
 
 // clang-format off
 const std::string kAscii  = "# vtk DataFile Version 3.0\nt\nASCII\nDATASET STRUCTURED_POINTS\n";
@@ -24,15 +24,14 @@ const std::string kFloat  = "SCALARS s float\nLOOKUP_TABLE default\n";
 
 // "columns rows slices: values", each value as "%g" prints it.
 std::string volume_text(int columns, int rows, int slices, const float* values) {
-  std::string text = testing::printed("%d %d %d:", columns, rows, slices);
-  for (int i = 0; i < columns * rows * slices; ++i)
-    text += testing::printed(" %g", double{values[i]});
+  std::string text = test::printed("%d %d %d:", columns, rows, slices);
+  for (int i = 0; i < columns * rows * slices; ++i) text += test::printed(" %g", double{values[i]});
   return text;
 }
 
 // The image reader that the file's encoding line names; binary files are read big-endian.
 std::string read_image(const char* path, int swap = 1) {
-  const bool ascii = testing::read_file(path).find("\nASCII\n") != std::string::npos;
+  const bool ascii = test::read_file(path).find("\nASCII\n") != std::string::npos;
   Image* image = ascii ? load_image_vtk_ascii(path) : load_image_vtk_binary(path, swap);
   int frames = 0, slices = 0, rows = 0, columns = 0;
   image_size(image, &frames, &slices, &rows, &columns);
@@ -51,7 +50,7 @@ std::string read_mask(const char* path) {
   return volume_text(columns, rows, slices, voxels.data());
 }
 
-using VolumeReadersDeathTest = testing::GlobalsTest;
+using VolumeReadersDeathTest = test::GlobalsTest;
 
 // The shared keyword loop: the ASCII image reader and the mask reader load and refuse alike.
 TEST_F(VolumeReadersDeathTest, KeywordLoop) {
