@@ -1,5 +1,9 @@
 #include "vtk/image_reader.hpp"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -165,6 +169,37 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
     {kBinary + three + "short\nLOOKUP_TABLE t\n" + bytes,          "3 1 1: -257 1792 128", ""},
   }, [](const char* path) { return read_image(path, 0); });
   // clang-format on
+}
+
+// A file cut short still loads while it holds a quarter of the floats it announces; a fifth is
+// refused before anything is allocated, and a pipe, which tells no size, is not limited.
+TEST_F(VolumeReadersDeathTest, AllocationStaysWithinReachOfTheFile) {
+  const auto announcing = [](const char* dimensions, long long bytes_held) {
+    const std::string head = kBinary + "DIMENSIONS " + dimensions + "\n" + kFloat;
+    const std::string path = test::temp_file(head);
+    EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(head.size()) + bytes_held), 0);
+    return path;
+  };
+  // Loaded, all values missing but those held; nothing else is said.
+  const auto loads = [](const std::string& path, const char* missing) {
+    ::testing::internal::CaptureStderr();
+    free_image(load_image_vtk_binary(path.c_str(), 1));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "warning: vtk file " + path + ": " + missing +
+                  " of 16777216 values missing, read as 0.0\n");
+  };
+  loads(announcing("4096 4096 1", 16 << 20), "12582912");                  // a quarter of 64 MiB
+  const std::string fifth = announcing("16384 16384 1", (1LL << 30) / 5);  // of 1 GiB
+  EXPECT_FATAL(load_image_vtk_binary(fifth.c_str(), 1), "DIMENSIONS too large for the file\n");
+  const std::string fifo = test::temp_path(".fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    test::write_file(fifo, kBinary + "DIMENSIONS 4096 4096 1\n" + kFloat);
+    ::_exit(0);
+  }
+  loads(fifo, "16777216");
+  ::waitpid(writer, nullptr, 0);
 }
 
 // What only the mask reader does: voxels of 16 bits, its own limits and messages.
