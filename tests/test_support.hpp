@@ -114,9 +114,11 @@ inline void limit_file_size() {
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-// Resets the process-wide globals so that each test starts from process start.
+// Resets the process-wide globals so that each test starts from process start; path_ is a
+// scratch output file.
 class GlobalsTest : public ::testing::Test {
  protected:
+  std::string path_ = temp_path(".vtk");
   void SetUp() override {
     Tmem = Tmemax = Vecnt = Ivecnt = Matcnt = Imatcnt = Imgcnt = Mskcnt = 0;
     ColumnSpacing = RowSpacing = SliceSpacing = 1.0f;

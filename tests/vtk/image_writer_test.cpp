@@ -21,10 +21,7 @@ using namespace std::string_literals;
 using test::read_file;
 using test::temp_path;
 
-class ImageWriterTest : public test::GlobalsTest {
- protected:
-  std::string path_ = temp_path(".vtk");
-};
+using ImageWriterTest = test::GlobalsTest;
 using ImageWriterDeathTest = ImageWriterTest;
 
 // 1,200,000 voxels cross the writer's 1 MiB swap buffer and the reader's pieces of 2^20 values;

@@ -19,10 +19,7 @@ Mask mask_of(int slices, int rows, int columns, const std::vector<short>& voxels
   return m;
 }
 
-class MaskFileTest : public test::GlobalsTest {
- protected:
-  std::string path_ = test::temp_path(".vtk");
-};
+using MaskFileTest = test::GlobalsTest;
 
 // Far more text than the writer's buffer holds, every short value, the largest dimension.
 TEST_F(MaskFileTest, AsciiFileBytes) {

@@ -46,10 +46,7 @@ std::string read_mesh(const char* path) {
   return text;
 }
 
-class MeshFileTest : public test::GlobalsTest {
- protected:
-  std::string path_ = test::temp_path(".vtk");
-};
+using MeshFileTest = test::GlobalsTest;
 using MeshFileDeathTest = MeshFileTest;
 
 // More text than the writer's buffer holds: coordinates less one as "%g " prints them, three a
