@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -56,42 +57,23 @@ inline unsigned sweep_seed() {
   return seed;
 }
 
-// The temporary files of the running test with the process that named them, removed when the
-// test ends; a death test's child removes its own when it exits.
-inline std::vector<std::pair<pid_t, std::string>>& temp_files() {
-  // Never destroyed: the exit handler below may run after static destruction has begun.
-  static auto* files = new std::vector<std::pair<pid_t, std::string>>;
-  return *files;
-}
-
-inline void remove_own_temp_files() {
-  for (const auto& [pid, path] : temp_files()) {
-    if (pid == ::getpid()) std::remove(path.c_str());
-  }
-  temp_files().clear();
-}
-
-class TempFileCleaner : public ::testing::EmptyTestEventListener {
-  void OnTestEnd(const ::testing::TestInfo&) override { remove_own_temp_files(); }
-};
-
-inline const bool kTempFileCleanerInstalled = [] {
-  ::testing::UnitTest::GetInstance()->listeners().Append(new TempFileCleaner);
-  std::atexit(remove_own_temp_files);
-  return true;
-}();
-
-// A file name unique to the running test (ctest runs tests in parallel); the file is removed when
-// the test ends.
+// A file name unique to the running test, in a folder of the process's own that goes when the
+// process exits (a death test's child leaves it alone).
 inline std::string temp_path(const std::string& suffix) {
+  static const pid_t owner = ::getpid();
+  static const std::string& folder = *[] {  // never destroyed: the exit handler comes later
+    char name[] = "/tmp/brintom_XXXXXX";
+    std::atexit([] {
+      if (::getpid() == owner) std::filesystem::remove_all(folder);
+    });
+    return new std::string(::mkdtemp(name));
+  }();
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "_" + info->name() + suffix;
   for (char& c : name) {
     if (c == '/') c = '_';  // parameterised test names carry slashes
   }
-  name = "/tmp/brintom_" + std::to_string(::getpid()) + "_" + name;
-  temp_files().emplace_back(::getpid(), name);
-  return name;
+  return folder + "/" + name;
 }
 
 inline std::string read_file(const std::string& path) {
