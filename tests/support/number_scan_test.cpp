@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -26,9 +25,7 @@ using test::sweep_seed;
 // that ends a run, as the readers do (positions inside a run go unseen).
 enum class Kind { floating, integer, alternating, runs };
 
-// One read: its result, the value stored (float bits or the long; kUntouched when none was) and
-// the stream position after it.
-using Step = std::array<long long, 3>;
+// What a read leaves in its value when it stores none.
 constexpr long long kUntouched = static_cast<long long>(0xDEADBEEFDEADBEEF);
 
 // A scratch file, or a pipe: that cannot seek, so the scanner reads the stream a byte at a time.
@@ -48,19 +45,25 @@ std::FILE* open_text(const std::string& text, bool pipe = false) {
   return file;
 }
 
-// Every read by fscanf or a NumberScanner up to EOF (at most `most`); last, what fgets reads after.
-std::vector<Step> read_all(const std::string& text, Kind kind, bool ours, bool pipe, int most) {
-  std::FILE* file = open_text(text, pipe);
+// Every read by fscanf (from a file) or a NumberScanner (from a file or a pipe) up to EOF, at
+// most `most`: a line each with the result, the value stored (float bits or the long) and the
+// position after it, unseen for a pipe and inside runs; last, what fgets reads after the scan.
+std::string read_all(const std::string& text, Kind kind, bool ours, bool pipe, int most) {
+  std::FILE* file = open_text(text, ours && pipe);
   EXPECT_NE(file, nullptr);
   if (file == nullptr) return {};
   auto scanner = ours ? std::make_unique<NumberScanner>(file) : nullptr;
-  std::vector<Step> steps;
+  std::string lines;
+  const auto step = [&lines, pipe](long long result, long long stored, long position) {
+    lines += printed("%lld %016llx %ld\n", result, static_cast<unsigned long long>(stored),
+                     pipe ? -1L : position);
+  };
   std::vector<float> run(kind == Kind::runs ? static_cast<std::size_t>(most) : 0);
   for (int i = 0; i < most; ++i) {
     if (kind == Kind::runs && scanner) {
       const std::size_t room = static_cast<std::size_t>(most - i);
       const auto got = static_cast<int>(scanner->scan_plain_floats(run.data(), room));
-      for (int k = 0; k < got; ++k) steps.push_back({1, bits_of(run[k]), -1});
+      for (int k = 0; k < got; ++k) step(1, bits_of(run[k]), -1);
       if ((i += got) == most) break;
     }
     long long result = 0, stored = 0;
@@ -74,39 +77,28 @@ std::vector<Step> read_all(const std::string& text, Kind kind, bool ours, bool p
       stored = value;
     }
     const long position = scanner ? scanner->position() : std::ftell(file);
-    steps.push_back({result, stored, kind == Kind::runs ? -1 : position});
+    step(result, stored, kind == Kind::runs ? -1 : position);
     if (result == EOF) break;
   }
   if (scanner) scanner->give_back();
   char rest[64] = "";
   if (std::fgets(rest, sizeof rest, file) == nullptr) rest[0] = '\0';
-  steps.push_back({-9, static_cast<long long>(std::hash<std::string>()(rest)), std::ftell(file)});
+  step(-9, static_cast<long long>(std::hash<std::string>()(rest)), std::ftell(file));
   scanner.reset();  // before the stream is closed
   std::fclose(file);
-  return steps;
-}
-
-// One line a read; a pipe has no position.
-std::string transcript(const std::vector<Step>& steps, bool pipe) {
-  std::string lines;
-  for (const Step& s : steps) {
-    lines += printed("%lld %016llx %lld\n", s[0], static_cast<unsigned long long>(s[1]),
-                     pipe ? -1LL : s[2]);
-  }
   return lines;
 }
 
 // The text read by us from a file and from a pipe (the rest read after the scanner shows where it
-// left the stream) against fscanf on a file; false (after one report) on the first difference.
+// left the stream) against fscanf; false (after one report) on the first difference.
 bool same_as_fscanf(const std::string& text, Kind kind, int most = 64) {
-  const std::vector<Step> expected = read_all(text, kind, false, false, most);
   for (bool pipe : {false, true}) {
     if (pipe && text.size() > 60000) break;
-    const std::string ours = transcript(read_all(text, kind, true, pipe, most), pipe);
-    if (ours == transcript(expected, pipe)) continue;
-    EXPECT_EQ(ours, transcript(expected, pipe))
-        << (pipe ? "pipe" : "file") << ", kind " << static_cast<int>(kind) << ", text \""
-        << text.substr(0, 300) << "\"";
+    const std::string ours = read_all(text, kind, true, pipe, most);
+    const std::string expected = read_all(text, kind, false, pipe, most);
+    if (ours == expected) continue;
+    EXPECT_EQ(ours, expected) << (pipe ? "pipe" : "file") << ", kind " << static_cast<int>(kind)
+                              << ", text \"" << text.substr(0, 300) << "\"";
     return false;
   }
   return true;
