@@ -1,15 +1,14 @@
-// floors: the plain loops that the library's readers and writers are held against in bench/run,
-// each doing the same job the simplest way the C library offers.
+// floors: the plain loops that bench/run divides the library's times by, each doing a reader's
+// or writer's job the simplest way the C library offers.
 //
-//   floors fprintf <in.image> <out>   the native image's voxels, fprintf("%8.2f ") each, a line
-//                                     feed after every eighth: the ASCII image writer's job
-//   floors fscanf <in.vtk>            after the LOOKUP_TABLE line, fscanf("%g ") into one float
-//                                     block until the text ends: the ASCII image reader's job
-//   floors fread-swap <in.vtk>        after the LOOKUP_TABLE line, one fread of the rest into
-//                                     one block (on huge pages), then a loop reversing each
-//                                     float's bytes: the binary image reader's job
-//
-// They print nothing: bench/measure reads its own lines from the same output.
+//   floors swap <in.image> <out>      the voxels through one 1 MiB buffer, read, byte-swapped in
+//                                     place and written: what a binary conversion cannot avoid
+//   floors fprintf <in.image> <out>   fprintf("%8.2f ") of each voxel, a line feed after every
+//                                     eighth: the ASCII image writer's job
+//   floors fscanf <in.vtk>            fscanf("%g ") of the values after LOOKUP_TABLE into one
+//                                     block: the ASCII image reader's job
+//   floors fread <in.vtk>             one fread of the values after LOOKUP_TABLE into one block,
+//                                     then a byte-swap pass: the binary image reader's job
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -19,44 +18,34 @@
 #include <string>
 #include <vector>
 
-#include "volume/native_layout.hpp"
+#include "volume/image_header.hpp"
 
 namespace {
 
-[[noreturn]] void fail(const std::string& text) {
-  std::fprintf(stderr, "floors: %s\n", text.c_str());
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "floors: %s\n", what);
   std::exit(1);
 }
 
-std::FILE* open_or_fail(const char* path, const char* mode) {
+std::FILE* open(const char* path, const char* mode) {
   std::FILE* file = std::fopen(path, mode);
-  if (file == nullptr) fail(std::string(path) + " cannot be opened");
+  if (file == nullptr) fail(path);
   return file;
 }
 
-// A value from the data, so that the compiler keeps the loops that produce it.
-volatile float sink;
+// One value of what a loop produced, so that the compiler keeps the loop.
+volatile std::uint32_t kept;
 
-void print_loop(const char* in, const char* out) {
-  std::FILE* image = open_or_fail(in, "rb");
+// Leaves a native image after its header; gives its voxel count.
+std::size_t skip_image_header(std::FILE* image) {
   brintom::NativeImageHeader header{};
   if (std::fread(&header, sizeof header, 1, image) != 1) fail("short image header");
-  const std::size_t voxels = static_cast<std::size_t>(header.columns) *
-                             static_cast<std::size_t>(header.rows) *
-                             static_cast<std::size_t>(header.slices);
-  std::vector<float> values(voxels);
-  if (std::fread(values.data(), sizeof(float), voxels, image) != voxels) fail("short image");
-  std::fclose(image);
-  std::FILE* text = open_or_fail(out, "wb");
-  for (std::size_t i = 0; i < voxels; ++i) {
-    std::fprintf(text, "%8.2f ", static_cast<double>(values[i]));
-    if ((i + 1) % 8 == 0) std::fputc('\n', text);
-  }
-  if (std::fclose(text) != 0) fail(std::string(out) + " cannot be written");
+  return static_cast<std::size_t>(header.columns) * static_cast<std::size_t>(header.rows) *
+         static_cast<std::size_t>(header.slices) * static_cast<std::size_t>(header.frame_count);
 }
 
-// Leaves the stream after the LOOKUP_TABLE line; gives the POINT_DATA count.
-std::size_t skip_header(std::FILE* file) {
+// Leaves a VTK file after its LOOKUP_TABLE line; gives the POINT_DATA count.
+std::size_t skip_vtk_header(std::FILE* file) {
   char line[256];
   std::size_t count = 0;
   while (std::fgets(line, sizeof line, file) != nullptr) {
@@ -66,46 +55,64 @@ std::size_t skip_header(std::FILE* file) {
   fail("no LOOKUP_TABLE line");
 }
 
-void scan_loop(const char* in) {
-  std::FILE* file = open_or_fail(in, "rb");
-  std::vector<float> values(skip_header(file));
-  std::size_t i = 0;
-  while (i < values.size() && std::fscanf(file, "%g ", &values[i]) == 1) ++i;
-  if (i != values.size()) fail("fewer values than POINT_DATA");
-  sink = values[i / 2];
-  std::fclose(file);
+void close(std::FILE* file) {
+  if (std::ferror(file) != 0 || std::fclose(file) != 0) fail("write error");
 }
 
-void read_swap_loop(const char* in) {
-  std::FILE* file = open_or_fail(in, "rb");
-  const std::size_t count = skip_header(file);
-  // Huge pages, as the library's voxel blocks get: the floor pays no more page faults than it.
+void swap_loop(std::FILE* in, std::FILE* out) {
+  skip_image_header(in);
+  std::vector<std::uint32_t> block(std::size_t{1} << 18);
+  for (std::size_t got; (got = std::fread(block.data(), 4, block.size(), in)) > 0;) {
+    for (std::size_t i = 0; i < got; ++i) block[i] = __builtin_bswap32(block[i]);
+    std::fwrite(block.data(), 4, got, out);
+  }
+  close(out);
+}
+
+void print_loop(std::FILE* in, std::FILE* out) {
+  std::vector<float> values(skip_image_header(in));
+  if (std::fread(values.data(), 4, values.size(), in) != values.size()) fail("short image");
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    std::fprintf(out, "%8.2f ", static_cast<double>(values[i]));
+    if (i % 8 == 7) std::fputc('\n', out);
+  }
+  close(out);
+}
+
+void scan_loop(std::FILE* in) {
+  std::vector<float> values(skip_vtk_header(in));
+  std::size_t i = 0;
+  while (i < values.size() && std::fscanf(in, "%g ", &values[i]) == 1) ++i;
+  if (i != values.size()) fail("fewer values than POINT_DATA");
+}
+
+void read_loop(std::FILE* in) {
+  const std::size_t count = skip_vtk_header(in);
+  // On huge pages, as the library's voxel blocks are: no more page faults than the reader pays.
   constexpr std::size_t kHugePage = std::size_t{1} << 21;
-  const std::size_t bytes = (count * sizeof(std::uint32_t) + kHugePage - 1) / kHugePage * kHugePage;
+  const std::size_t bytes = (count * 4 + kHugePage - 1) / kHugePage * kHugePage;
   auto* values = static_cast<std::uint32_t*>(std::aligned_alloc(kHugePage, bytes));
   if (values == nullptr) fail("out of memory");
   ::madvise(values, bytes, MADV_HUGEPAGE);
-  if (std::fread(values, sizeof(std::uint32_t), count, file) != count) fail("short file");
+  if (std::fread(values, 4, count, in) != count) fail("short file");
   for (std::size_t i = 0; i < count; ++i) values[i] = __builtin_bswap32(values[i]);
-  float middle;
-  std::memcpy(&middle, values + count / 2, sizeof middle);
-  sink = middle;
-  std::free(values);
-  std::fclose(file);
+  kept = count > 0 ? values[count / 2] : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string what = argc > 1 ? argv[1] : "";
-  if (what == "fprintf" && argc == 4) {
-    print_loop(argv[2], argv[3]);
-  } else if (what == "fscanf" && argc == 3) {
-    scan_loop(argv[2]);
-  } else if (what == "fread-swap" && argc == 3) {
-    read_swap_loop(argv[2]);
+  const std::string loop = argc > 1 ? argv[1] : "";
+  if (loop == "swap" && argc == 4) {
+    swap_loop(open(argv[2], "rb"), open(argv[3], "wb"));
+  } else if (loop == "fprintf" && argc == 4) {
+    print_loop(open(argv[2], "rb"), open(argv[3], "wb"));
+  } else if (loop == "fscanf" && argc == 3) {
+    scan_loop(open(argv[2], "rb"));
+  } else if (loop == "fread" && argc == 3) {
+    read_loop(open(argv[2], "rb"));
   } else {
-    fail("usage: floors fprintf <in.image> <out> | fscanf <in.vtk> | fread-swap <in.vtk>");
+    fail("usage: floors swap|fprintf <in.image> <out> | fscanf|fread <in.vtk>");
   }
   return 0;
 }

@@ -1,14 +1,12 @@
-// Micro-benchmarks of the number formatter and the number scanner, beside the C library calls
-// they replace, so that a change that slows either shows:
+// Micro-benchmarks of the number formatter and scanner, each beside the C library call it
+// replaces: <Pair>/libc and <Pair>/brintom do the same work on the same values, and bench/run
+// divides the second's time by the first's. Items are values.
 //
 //   build-bench/bench/number_text_benchmark [--benchmark_filter=...]
-//
-// Built with -DBRINTOM_BENCH=ON; not run by ctest. Items per second are values per second.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,157 +20,110 @@ using namespace brintom;
 
 constexpr std::size_t kValues = 1 << 16;
 
-// Values like a scan's voxels: mostly a few hundred to a few thousand, some negative.
-std::vector<float> voxel_like_values() {
+// Like a scan's voxels: mostly a few hundred to a few thousand, some negative.
+const std::vector<float> kVoxels = [] {
   std::mt19937 random(7);
   std::normal_distribution<float> spread(800.0f, 900.0f);
   std::vector<float> values(kValues);
   for (float& value : values) value = spread(random);
   return values;
-}
+}();
 
-// Coordinates of a mesh: (float - 1) in double, six significant digits to print.
-std::vector<double> coordinate_values() {
+// Like a mesh's coordinates: floats in double, printed with six significant digits.
+const std::vector<double> kCoordinates = [] {
   std::mt19937 random(8);
   std::uniform_real_distribution<float> spread(0.0f, 512.0f);
   std::vector<double> values(kValues);
   for (double& value : values) value = static_cast<double>(spread(random)) - 1.0;
   return values;
+}();
+
+// Small integers, as a mask's labels and a mesh's vertex numbers are.
+const std::vector<long long> kIntegers = [] {
+  std::vector<long long> values(kValues);
+  for (std::size_t i = 0; i < kValues; ++i) values[i] = static_cast<long long>(i % 13) - 3;
+  return values;
+}();
+
+char* snprintf_fixed2(char* out, float value) {
+  return out + std::snprintf(out, kFormattedRoom, "%8.2f", static_cast<double>(value));
+}
+char* snprintf_general(char* out, double value) {
+  return out + std::snprintf(out, kFormattedRoom, "%g", value);
+}
+char* snprintf_integer(char* out, long long value) {
+  return out + std::snprintf(out, kFormattedRoom, "%lld", value);
 }
 
-void FormatFixed2Field(benchmark::State& state) {
-  const std::vector<float> values = voxel_like_values();
+template <typename Value>
+void Format(benchmark::State& state, const std::vector<Value>& values,
+            char* (*print)(char*, Value)) {
   char text[kFormattedRoom];
   for (auto _ : state) {
-    for (float value : values) benchmark::DoNotOptimize(format_fixed2_field(text, value));
+    for (const Value value : values) benchmark::DoNotOptimize(print(text, value));
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }
-BENCHMARK(FormatFixed2Field);
+// The names are stringized: "Fixed2/libc" would not be "Fixed2/libc".
+// clang-format off
+BENCHMARK_CAPTURE(Format, Fixed2/libc, kVoxels, snprintf_fixed2);
+BENCHMARK_CAPTURE(Format, Fixed2/brintom, kVoxels, format_fixed2_field);
+BENCHMARK_CAPTURE(Format, General/libc, kCoordinates, snprintf_general);
+BENCHMARK_CAPTURE(Format, General/brintom, kCoordinates, format_general);
+BENCHMARK_CAPTURE(Format, Integer/libc, kIntegers, snprintf_integer);
+BENCHMARK_CAPTURE(Format, Integer/brintom, kIntegers, format_integer);
+// clang-format on
 
-void SnprintfFixed2Field(benchmark::State& state) {
-  const std::vector<float> values = voxel_like_values();
-  char text[64];
-  for (auto _ : state) {
-    for (float value : values) {
-      benchmark::DoNotOptimize(
-          std::snprintf(text, sizeof text, "%8.2f", static_cast<double>(value)));
-    }
+// As the image reader scans: in bulk, one value at a time only where the bulk scan stops.
+void scan_in_bulk(std::FILE* file, std::vector<float>& values) {
+  NumberScanner scanner(file);
+  for (std::size_t done = 0; done < values.size();) {
+    done += scanner.scan_plain_floats(values.data() + done, values.size() - done);
+    if (done < values.size()) scanner.scan_float(values[done++]);
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }
-BENCHMARK(SnprintfFixed2Field);
-
-void FormatGeneral(benchmark::State& state) {
-  const std::vector<double> values = coordinate_values();
-  char text[kFormattedRoom];
-  for (auto _ : state) {
-    for (double value : values) benchmark::DoNotOptimize(format_general(text, value));
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+// As the mesh reader scans: one value at a time.
+void scan_floats(std::FILE* file, std::vector<float>& values) {
+  NumberScanner scanner(file);
+  for (float& value : values) scanner.scan_float(value);
 }
-BENCHMARK(FormatGeneral);
-
-void SnprintfGeneral(benchmark::State& state) {
-  const std::vector<double> values = coordinate_values();
-  char text[64];
-  for (auto _ : state) {
-    for (double value : values) {
-      benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%g", value));
-    }
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+void fscanf_floats(std::FILE* file, std::vector<float>& values) {
+  for (float& value : values) std::fscanf(file, "%g ", &value);
 }
-BENCHMARK(SnprintfGeneral);
-
-void FormatInteger(benchmark::State& state) {
-  char text[kFormattedRoom];
-  for (auto _ : state) {
-    for (long long value = -32768; value < 32768; ++value) {
-      benchmark::DoNotOptimize(format_integer(text, value));
-    }
-  }
-  state.SetItemsProcessed(state.iterations() * 65536);
+void scan_longs(std::FILE* file, std::vector<long>& values) {
+  NumberScanner scanner(file);
+  for (long& value : values) scanner.scan_long(value);
 }
-BENCHMARK(FormatInteger);
+void fscanf_longs(std::FILE* file, std::vector<long>& values) {
+  for (long& value : values) std::fscanf(file, "%ld ", &value);
+}
 
-// A file of the values printed in the given form, eight to a line, to be scanned.
-std::string printed_file(bool fixed) {
+// Scans the values back from their text, printed by print and a blank each.
+template <typename Printed, typename Value>
+void Scan(benchmark::State& state, const std::vector<Printed>& printed,
+          char* (*print)(char*, Printed), void (*scan)(std::FILE*, std::vector<Value>&)) {
   std::string text;
-  char number[64];
-  if (fixed) {
-    for (float value : voxel_like_values()) {
-      std::snprintf(number, sizeof number, "%8.2f ", static_cast<double>(value));
-      text += number;
-    }
-  } else {
-    for (double value : coordinate_values()) {
-      std::snprintf(number, sizeof number, "%g ", value);
-      text += number;
-    }
-  }
-  return text;
-}
-
-std::FILE* open_text(const std::string& text) {
+  char number[kFormattedRoom];
+  for (const Printed value : printed) text.append(number, print(number, value)).push_back(' ');
   std::FILE* file = std::tmpfile();
   std::fwrite(text.data(), 1, text.size(), file);
-  return file;
-}
-
-// Whole-file reads: the scanner in bulk, one scan_float call a value, and fscanf.
-enum Way { kInBulk, kOneByOne, kFscanf };
-
-void Scan(benchmark::State& state, Way way, bool fixed) {
-  const std::string text = printed_file(fixed);
-  std::FILE* file = open_text(text);
-  std::vector<float> values(kValues);
+  std::vector<Value> values(printed.size());
   for (auto _ : state) {
     std::rewind(file);
-    if (way == kInBulk) {  // as the image reader reads: in bulk, one by one where that stops
-      NumberScanner scanner(file);
-      for (std::size_t done = 0; done < values.size();) {
-        done += scanner.scan_plain_floats(values.data() + done, values.size() - done);
-        if (done < values.size()) benchmark::DoNotOptimize(scanner.scan_float(values[done++]));
-      }
-    } else if (way == kOneByOne) {
-      NumberScanner scanner(file);
-      for (float& value : values) benchmark::DoNotOptimize(scanner.scan_float(value));
-    } else {
-      for (float& value : values) benchmark::DoNotOptimize(std::fscanf(file, "%g ", &value));
-    }
+    scan(file, values);
+    benchmark::DoNotOptimize(values.data());
   }
   std::fclose(file);
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK_CAPTURE(Scan, FixedInBulk, kInBulk, true);
-BENCHMARK_CAPTURE(Scan, FixedOneByOne, kOneByOne, true);
-BENCHMARK_CAPTURE(Scan, FixedFscanf, kFscanf, true);
-BENCHMARK_CAPTURE(Scan, GeneralOneByOne, kOneByOne, false);
-BENCHMARK_CAPTURE(Scan, GeneralFscanf, kFscanf, false);
-
-void ScanLong(benchmark::State& state, bool with_fscanf) {
-  std::string text;
-  for (int i = 0; i < static_cast<int>(kValues); ++i) text += std::to_string(i % 13 - 3) + ' ';
-  std::FILE* file = open_text(text);
-  long value = 0;
-  for (auto _ : state) {
-    std::rewind(file);
-    if (with_fscanf) {
-      for (std::size_t i = 0; i < kValues; ++i) {
-        benchmark::DoNotOptimize(std::fscanf(file, "%ld ", &value));
-      }
-    } else {
-      NumberScanner scanner(file);
-      for (std::size_t i = 0; i < kValues; ++i) benchmark::DoNotOptimize(scanner.scan_long(value));
-    }
-  }
-  std::fclose(file);
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kValues));
-}
-BENCHMARK_CAPTURE(ScanLong, Scanner, false);
-BENCHMARK_CAPTURE(ScanLong, Fscanf, true);
+// clang-format off
+BENCHMARK_CAPTURE(Scan, Fixed2/libc, kVoxels, format_fixed2_field, fscanf_floats);
+BENCHMARK_CAPTURE(Scan, Fixed2/brintom, kVoxels, format_fixed2_field, scan_in_bulk);
+BENCHMARK_CAPTURE(Scan, General/libc, kCoordinates, format_general, fscanf_floats);
+BENCHMARK_CAPTURE(Scan, General/brintom, kCoordinates, format_general, scan_floats);
+BENCHMARK_CAPTURE(Scan, Long/libc, kIntegers, format_integer, fscanf_longs);
+BENCHMARK_CAPTURE(Scan, Long/brintom, kIntegers, format_integer, scan_longs);
+// clang-format on
 
 }  // namespace
 
