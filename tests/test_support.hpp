@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -39,7 +39,7 @@
       },                                                                     \
       ::testing::ExitedWithCode(10), ::testing::Eq(std::string(text)))
 
-namespace brintom::testing {
+namespace brintom::test {
 
 // Tests named Sweep* compare many generated inputs against the C library. Day to day they take a
 // sample; with BRINTOM_LONG_TESTS=1 (the ctest entry labelled slow) the full count.
@@ -57,42 +57,23 @@ inline unsigned sweep_seed() {
   return seed;
 }
 
-// The temporary files of the running test with the process that named them, removed when the
-// test ends; a death test's child removes its own when it exits.
-inline std::vector<std::pair<pid_t, std::string>>& temp_files() {
-  // Never destroyed: the exit handler below may run after static destruction has begun.
-  static auto* files = new std::vector<std::pair<pid_t, std::string>>;
-  return *files;
-}
-
-inline void remove_own_temp_files() {
-  for (const auto& [pid, path] : temp_files()) {
-    if (pid == ::getpid()) std::remove(path.c_str());
-  }
-  temp_files().clear();
-}
-
-class TempFileCleaner : public ::testing::EmptyTestEventListener {
-  void OnTestEnd(const ::testing::TestInfo&) override { remove_own_temp_files(); }
-};
-
-inline const bool kTempFileCleanerInstalled = [] {
-  ::testing::UnitTest::GetInstance()->listeners().Append(new TempFileCleaner);
-  std::atexit(remove_own_temp_files);
-  return true;
-}();
-
-// A file name unique to the running test (ctest runs tests in parallel); the file is removed when
-// the test ends.
+// A file name unique to the running test, in a folder of the process's own that goes when the
+// process exits (a death test's child leaves it alone).
 inline std::string temp_path(const std::string& suffix) {
+  static const pid_t owner = ::getpid();
+  static const std::string& folder = *[] {  // never destroyed: the exit handler comes later
+    char name[] = "/tmp/brintom_XXXXXX";
+    std::atexit([] {
+      if (::getpid() == owner) std::filesystem::remove_all(folder);
+    });
+    return new std::string(::mkdtemp(name));
+  }();
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "_" + info->name() + suffix;
   for (char& c : name) {
     if (c == '/') c = '_';  // parameterised test names carry slashes
   }
-  name = "/tmp/brintom_" + std::to_string(::getpid()) + "_" + name;
-  temp_files().emplace_back(::getpid(), name);
-  return name;
+  return folder + "/" + name;
 }
 
 inline std::string read_file(const std::string& path) {
@@ -115,9 +96,11 @@ inline void limit_file_size() {
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-// Resets the process-wide globals so that each test starts from process start.
+// Resets the process-wide globals so that each test starts from process start; path_ is a
+// scratch output file.
 class GlobalsTest : public ::testing::Test {
  protected:
+  std::string path_ = temp_path(".vtk");
   void SetUp() override {
     Tmem = Tmemax = Vecnt = Ivecnt = Matcnt = Imatcnt = Imgcnt = Mskcnt = 0;
     ColumnSpacing = RowSpacing = SliceSpacing = 1.0f;
@@ -148,10 +131,12 @@ inline std::string take(char* s) {
   return text;
 }
 [[gnu::format(printf, 1, 2)]] inline std::string printed(const char* format, ...) {
-  char text[512];
-  va_list args;
+  va_list args, again;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  va_copy(again, args);
+  std::string text(static_cast<std::size_t>(std::vsnprintf(nullptr, 0, format, args)), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, again);  // C++17: data()[size()] is ours
+  va_end(again);
   va_end(args);
   return text;
 }
@@ -199,4 +184,4 @@ std::string host_bytes(const T&... values) {
   return bytes;
 }
 
-}  // namespace brintom::testing
+}  // namespace brintom::test

@@ -15,8 +15,8 @@
 namespace brintom {
 namespace {
 
-using ContainersTest = testing::GlobalsTest;
-using ContainersDeathTest = testing::GlobalsTest;
+using ContainersTest = test::GlobalsTest;
+using ContainersDeathTest = test::GlobalsTest;
 
 using Ledger = std::array<int, 6>;  // Tmem, Tmemax, Vecnt, Ivecnt, Matcnt, Imatcnt
 Ledger ledger() { return {Tmem, Tmemax, Vecnt, Ivecnt, Matcnt, Imatcnt}; }

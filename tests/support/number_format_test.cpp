@@ -13,10 +13,10 @@
 namespace brintom {
 namespace {
 
-using testing::float_of;
-using testing::long_mode;
-using testing::printed;
-using testing::sweep_seed;
+using test::float_of;
+using test::long_mode;
+using test::printed;
+using test::sweep_seed;
 
 // Each value as we write it and as printf writes it; the first ten differences show a pattern.
 struct Mismatches {

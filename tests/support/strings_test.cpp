@@ -9,7 +9,7 @@
 namespace brintom {
 namespace {
 
-using testing::take;
+using test::take;
 
 // Each predicate answers 1 or 0.
 TEST(Strings, JoinsComparesAndConverts) {

@@ -11,7 +11,7 @@
 namespace brintom {
 namespace {
 
-using testing::take;
+using test::take;
 using Lines = std::vector<std::pair<int, std::string>>;
 
 // Trailing blanks (UTF-8 bytes too) go, leading stay; a NUL ends the text; pieces of 255 bytes.
@@ -25,9 +25,9 @@ TEST(GetLine, TrimsTrailingBlankBytesAndSplitsLongLines) {
     {x255 + x45 + "\n", {{255, x255}, {45, x45}, {-1, ""}}},
   };
   // clang-format on
-  const std::string path = testing::temp_path(".txt");
+  const std::string path = test::temp_path(".txt");
   for (const auto& [bytes, expected] : cases) {
-    testing::write_file(path, bytes);
+    test::write_file(path, bytes);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     Lines lines;
     char buffer[256];

@@ -46,10 +46,10 @@ const Writer kWriters[] = {
 };
 // clang-format on
 
-using WriteFaultsDeathTest = testing::GlobalsTest;
+using WriteFaultsDeathTest = test::GlobalsTest;
 
 TEST_F(WriteFaultsDeathTest, FullDeviceUnwritableDirectoryAndDiskFillingUp) {
-  const std::string path = testing::temp_path(".out");
+  const std::string path = test::temp_path(".out");
   // /proc takes no new files, even from root, for whom permission bits do not count.
   const std::string unwritable = "/proc/brintom-out";
   for (std::size_t i = 0; i < std::size(kWriters); ++i) {
@@ -58,26 +58,26 @@ TEST_F(WriteFaultsDeathTest, FullDeviceUnwritableDirectoryAndDiskFillingUp) {
     EXPECT_FATAL(w.write("/dev/full"), w.head + "/dev/full cannot be written");
     std::string opened = w.open;
     EXPECT_FATAL(w.write(unwritable.c_str()), opened.replace(opened.find("%s"), 2, unwritable));
-    EXPECT_FALSE(testing::file_exists(unwritable));
+    EXPECT_FALSE(test::file_exists(unwritable));
     EXPECT_FATAL(
         {
-          testing::limit_file_size();
+          test::limit_file_size();
           w.write(path.c_str());
         },
         w.head + path + " cannot be written");
-    EXPECT_FALSE(testing::file_exists(path));  // the partial file goes
+    EXPECT_FALSE(test::file_exists(path));  // the partial file goes
   }
 }
 
 // Text that fills the buffer to its last byte has no room left for printf's terminator: it must
 // not lose its last character.
 TEST(BufferedOutputTest, PrintedTextAsLongAsTheBuffer) {
-  const std::string path = testing::temp_path(".txt");
+  const std::string path = test::temp_path(".txt");
   BufferedOutput out(path.c_str(), kImageOutputHead, "no memory", 8);
   out.print("%s", "12345678");
   out.print("%d", 9);
   out.finish();
-  EXPECT_EQ(testing::read_file(path), "123456789");
+  EXPECT_EQ(test::read_file(path), "123456789");
 }
 
 }  // namespace

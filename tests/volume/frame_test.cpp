@@ -17,7 +17,7 @@
 namespace brintom {
 namespace {
 
-using namespace testing;  // the helpers of test_support.hpp
+using namespace test;  // the helpers of test_support.hpp
 
 using FrameTest = GlobalsTest;
 using FrameDeathTest = GlobalsTest;
@@ -61,9 +61,9 @@ TEST_F(FrameDeathTest, NewFrameRefusesSizesItCannotBuild) {
   const std::array<int, 3> sizes[] = {{0, 3, 4},  {2, 0, 4},         {2, -1, 4},
                                       {2, 3, -4}, {65536, 65536, 1}, {INT_MIN, 1, 1}};
   for (const auto& [s, r, c] : sizes) {
-    EXPECT_FATAL(new_frame(s, r, c), "cannot make a frame of " + std::to_string(s) + " slices, " +
-                                         std::to_string(r) + " rows and " + std::to_string(c) +
-                                         " columns in new_frame");
+    EXPECT_FATAL(
+        new_frame(s, r, c),
+        printed("cannot make a frame of %d slices, %d rows and %d columns in new_frame", s, r, c));
   }
   EXPECT_FATAL(new_image(-1, 1, 1, 1),
                "cannot make an image of a negative frame count in new_image");
@@ -167,7 +167,7 @@ TEST_F(FrameTest, StreamOfACutShortFileCountsAndZeroesTheMissingVoxelsAtOnce) {
 }
 
 TEST_F(FrameDeathTest, StreamCutShortWhileReadEndsWithItsOutputRemoved) {
-  const std::string image = temp_path(".image"), out = temp_path(".vtk");
+  const std::string image = temp_path(".image"), out = path_;
   const std::string message = " file " + image + " became shorter while it was read";
   for (bool binary : {false, true}) {
     write_file(image, host_bytes(4, 1, 1, 1, 1.0f, 2.0f, 3.0f, 4.0f));

@@ -10,7 +10,7 @@
 namespace brintom {
 namespace {
 
-using namespace testing;  // the helpers of test_support.hpp
+using namespace test;  // the helpers of test_support.hpp
 
 using MaskTest = GlobalsTest;
 using MaskDeathTest = GlobalsTest;
@@ -45,9 +45,9 @@ TEST_F(MaskDeathTest, NewMaskRefusesDimensionsThePrefixCannotHold) {
   // 65537 would wrap to 1 in a 16-bit word.
   const std::array<int, 3> sizes[] = {{0, 4, 5}, {3, -1, 5}, {3, 4, 32768}, {65537, 1, 1}};
   for (const auto& [s, r, c] : sizes) {
-    EXPECT_FATAL(new_mask(s, r, c), "cannot make a mask of " + std::to_string(s) + " slices, " +
-                                        std::to_string(r) + " rows and " + std::to_string(c) +
-                                        " columns in new_mask");
+    EXPECT_FATAL(
+        new_mask(s, r, c),
+        printed("cannot make a mask of %d slices, %d rows and %d columns in new_mask", s, r, c));
   }
   int s = 0, r = 0, c = 0;
   EXPECT_FATAL(mask_size(nullptr, &s, &r, &c), "empty mask in size");

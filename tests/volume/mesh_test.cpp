@@ -11,7 +11,7 @@
 namespace brintom {
 namespace {
 
-using namespace testing;  // the helpers of test_support.hpp
+using namespace test;  // the helpers of test_support.hpp
 
 using MeshTest = GlobalsTest;
 using MeshDeathTest = GlobalsTest;

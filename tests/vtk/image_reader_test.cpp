@@ -1,5 +1,9 @@
 #include "vtk/image_reader.hpp"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -10,8 +14,8 @@ namespace brintom {
 namespace {
 
 using namespace std::string_literals;
-using testing::expect_reads;
-using testing::ReadRow;
+using test::expect_reads;
+using test::ReadRow;
 
 // clang-format off
 const std::string kAscii  = "# vtk DataFile Version 3.0\nt\nASCII\nDATASET STRUCTURED_POINTS\n";
@@ -24,15 +28,14 @@ const std::string kFloat  = "SCALARS s float\nLOOKUP_TABLE default\n";
 
 // "columns rows slices: values", each value as "%g" prints it.
 std::string volume_text(int columns, int rows, int slices, const float* values) {
-  std::string text = testing::printed("%d %d %d:", columns, rows, slices);
-  for (int i = 0; i < columns * rows * slices; ++i)
-    text += testing::printed(" %g", double{values[i]});
+  std::string text = test::printed("%d %d %d:", columns, rows, slices);
+  for (int i = 0; i < columns * rows * slices; ++i) text += test::printed(" %g", double{values[i]});
   return text;
 }
 
 // The image reader that the file's encoding line names; binary files are read big-endian.
 std::string read_image(const char* path, int swap = 1) {
-  const bool ascii = testing::read_file(path).find("\nASCII\n") != std::string::npos;
+  const bool ascii = test::read_file(path).find("\nASCII\n") != std::string::npos;
   Image* image = ascii ? load_image_vtk_ascii(path) : load_image_vtk_binary(path, swap);
   int frames = 0, slices = 0, rows = 0, columns = 0;
   image_size(image, &frames, &slices, &rows, &columns);
@@ -51,7 +54,7 @@ std::string read_mask(const char* path) {
   return volume_text(columns, rows, slices, voxels.data());
 }
 
-using VolumeReadersDeathTest = testing::GlobalsTest;
+using VolumeReadersDeathTest = test::GlobalsTest;
 
 // The shared keyword loop: the ASCII image reader and the mask reader load and refuse alike.
 TEST_F(VolumeReadersDeathTest, KeywordLoop) {
@@ -166,6 +169,31 @@ TEST_F(VolumeReadersDeathTest, ImageValues) {
     {kBinary + three + "short\nLOOKUP_TABLE t\n" + bytes,          "3 1 1: -257 1792 128", ""},
   }, [](const char* path) { return read_image(path, 0); });
   // clang-format on
+}
+
+// A file cut short still loads while it holds a quarter of the floats it announces, and a pipe,
+// which tells no size, whatever it holds; a fifth is refused before anything is allocated.
+TEST_F(VolumeReadersDeathTest, AllocationStaysWithinReachOfTheFile) {
+  const std::string head = kBinary + "DIMENSIONS 4096 4096 1\n" + kFloat;  // 64 MiB of floats
+  test::write_file(path_, head);
+  ASSERT_EQ(::truncate(path_.c_str(), static_cast<off_t>(head.size()) + (16 << 20)), 0);
+  const std::string fifo = test::temp_path(".fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  if (::fork() == 0) {
+    test::write_file(fifo, head);
+    ::_exit(0);
+  }
+  for (const std::string& path : {path_, fifo}) {
+    ::testing::internal::CaptureStderr();
+    free_image(load_image_vtk_binary(path.c_str(), 1));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "warning: vtk file " + path + ": " + (path == fifo ? "16777216" : "12582912") +
+                  " of 16777216 values missing, read as 0.0\n");
+  }
+  ::wait(nullptr);
+  test::write_file(path_, kBinary + "DIMENSIONS 16384 16384 1\n" + kFloat);  // 1 GiB
+  ASSERT_EQ(::truncate(path_.c_str(), (1 << 30) / 5), 0);
+  EXPECT_FATAL(load_image_vtk_binary(path_.c_str(), 1), "DIMENSIONS too large for the file\n");
 }
 
 // What only the mask reader does: voxels of 16 bits, its own limits and messages.

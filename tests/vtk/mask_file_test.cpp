@@ -11,7 +11,7 @@ namespace brintom {
 namespace {
 
 using namespace std::string_literals;
-using testing::read_file;
+using test::read_file;
 
 Mask mask_of(int slices, int rows, int columns, const std::vector<short>& voxels) {
   Mask m = new_mask(slices, rows, columns);
@@ -19,10 +19,7 @@ Mask mask_of(int slices, int rows, int columns, const std::vector<short>& voxels
   return m;
 }
 
-class MaskFileTest : public testing::GlobalsTest {
- protected:
-  std::string path_ = testing::temp_path(".vtk");
-};
+using MaskFileTest = test::GlobalsTest;
 
 // Far more text than the writer's buffer holds, every short value, the largest dimension.
 TEST_F(MaskFileTest, AsciiFileBytes) {

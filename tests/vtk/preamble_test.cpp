@@ -11,8 +11,8 @@ namespace brintom {
 namespace {
 
 using namespace std::string_literals;
-using testing::expect_reads;
-using testing::ReadRow;
+using test::expect_reads;
+using test::ReadRow;
 
 // What one preamble column expects, written out here so that a changed message is caught.
 struct Column {
@@ -53,16 +53,15 @@ std::string rest_after(const char* path, VtkReader reader) {
   return rest;
 }
 
-class PreambleDeathTest : public testing::GlobalsTest,
-                          public ::testing::WithParamInterface<Column> {};
-using ReadVtkPreambleDeathTest = testing::GlobalsTest;
+class PreambleDeathTest : public test::GlobalsTest, public ::testing::WithParamInterface<Column> {};
+using ReadVtkPreambleDeathTest = test::GlobalsTest;
 
 TEST_P(PreambleDeathTest, EveryCheckWithItsMessage) {
   const Column& c = GetParam();
   auto check = [&c](const char* path) {
     return c.probe ? std::to_string(file_type_vtk(path)) : rest_after(path, c.reader);
   };
-  const std::string missing = testing::temp_path(".missing");
+  const std::string missing = test::temp_path(".missing");
   std::string open_failure = c.open_failure;
   EXPECT_FATAL(check(missing.c_str()), open_failure.replace(open_failure.find("%s"), 2, missing));
   const std::string l3 = c.encoding + "\n"s, l4 = "DATASET POLYDATA\n";
