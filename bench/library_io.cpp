@@ -18,6 +18,7 @@ struct Call {
 constexpr Call kCalls[] = {
     {"load_image_vtk_binary", [](const char* path) { load_image_vtk_binary(path, 1); }},
     {"load_image_vtk_ascii",  [](const char* path) { load_image_vtk_ascii(path); }},
+    {"load_mesh_vtk",         [](const char* path) { load_mesh_vtk(path); }},
 };
 // clang-format on
 

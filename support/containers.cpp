@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "support/fatal.hpp"
+#include "support/huge_pages.hpp"
 #include "support/ledger.hpp"
 #include "support/text.hpp"
 #include "support/zeroed.hpp"
@@ -63,7 +64,10 @@ std::size_t room_for(int count) {
 template <typename T>
 T* container_block(int count, const char* message) {
   if (count < 0) error_message(message);
-  return zeroed<T>(room_for(count), message);
+  T* block = zeroed<T>(room_for(count), message);
+  // Readers fill large rows right after they are made, as they fill voxel blocks.
+  advise_huge_pages(block, room_for(count) * sizeof(T));
+  return block;
 }
 
 }  // namespace

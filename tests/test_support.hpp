@@ -184,4 +184,16 @@ std::string host_bytes(const T&... values) {
   return bytes;
 }
 
+// The same bytes, most significant first, as legacy VTK binary files hold them.
+template <typename... T>
+std::string big_endian_bytes(const T&... values) {
+  std::string bytes;
+  const auto append = [&](const auto& value) {
+    const std::string host = host_bytes(value);
+    bytes.append(host.rbegin(), host.rend());
+  };
+  (append(values), ...);
+  return bytes;
+}
+
 }  // namespace brintom::test

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "vtk/preamble.hpp"
+
 namespace brintom {
 
 // The keyword lines of a legacy VTK file after its preamble, the line reader of every VTK reader,
@@ -22,6 +24,9 @@ struct KeywordLine {
 // How the file holds its numbers: as text values, or as binary words that follow their keyword
 // line's line feed directly.
 enum class NumberEncoding { ascii, binary };
+
+// read_vtk_preamble, also telling how the file holds its numbers.
+std::FILE* read_vtk_preamble(const char* path, VtkReader column, NumberEncoding& encoding);
 
 // Reads the next line into line and gives get_line's result (-1 at the end of the file).
 int read_keyword_line(std::FILE* file, KeywordLine& line);

@@ -1,15 +1,18 @@
 #include "vtk/mask_file.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "support/byte_order.hpp"
 #include "support/fatal.hpp"
 #include "support/file_handle.hpp"
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/header.hpp"
+#include "vtk/keyword_line.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
 #include "vtk/volume_scan.hpp"
@@ -92,24 +95,39 @@ void save_image_vtk_binary_short(const char* path, Mask m, int swap) {
 }
 
 Mask load_mask_vtk(const char* path) {
-  FileHandle file(read_vtk_preamble(path, VtkReader::mask));
-  VolumeScan volume(path, file.get(), kMaskLimits, NumberEncoding::ascii);
+  NumberEncoding encoding;
+  FileHandle file(read_vtk_preamble(path, VtkReader::mask, encoding));
+  VolumeScan volume(path, file.get(), kMaskLimits, encoding);
   scan_to_value_block(volume);
-  // A LOOKUP_TABLE before any SCALARS line has no data type: refused the same way.
-  if (volume.data_type != kShort) error_message(kNotShort);
+  const bool binary = encoding == NumberEncoding::binary;
+  // A LOOKUP_TABLE before any SCALARS line has no data type: refused the same way. A binary
+  // file's 16-bit patterns are kept whichever sign they are read with.
+  if (volume.data_type != kShort && !(binary && volume.data_type == kUnsignedShort)) {
+    error_message(kNotShort);
+  }
   const int voxels = check_volume_fits(volume, sizeof(short));
   Mask mask = new_mask(static_cast<int>(volume.slices), static_cast<int>(volume.rows),
                        static_cast<int>(volume.columns));
   short* voxel = mask[0][0];
-  AsciiValues values(file.get());
-  for (int i = 0; i < voxels; ++i) {
-    long value = 0;
-    // The low 16 bits, two's complement: 40000 is stored as -25536.
-    if (values.next_integer(value)) {
-      voxel[i] = static_cast<short>(static_cast<std::uint16_t>(value));
+  long long missing = 0;
+  if (binary) {
+    const auto count = static_cast<std::size_t>(voxels);
+    const std::size_t got = std::fread(voxel, sizeof(short), count, file.get());
+    reverse_bytes_16(voxel, voxel, got);              // legacy binary files are big-endian
+    std::fill(voxel + got, voxel + count, short{0});  // a partial last value leaves no stray byte
+    missing = static_cast<long long>(count - got);
+  } else {
+    AsciiValues values(file.get());
+    for (int i = 0; i < voxels; ++i) {
+      long value = 0;
+      // The low 16 bits, two's complement: 40000 is stored as -25536.
+      if (values.next_integer(value)) {
+        voxel[i] = static_cast<short>(static_cast<std::uint16_t>(value));
+      }
     }
+    missing = values.missing();
   }
-  warn_missing_values(path, values.missing(), voxels, nullptr, kReadAsZero);
+  warn_missing_values(path, missing, voxels, nullptr, kReadAsZero);
   return mask;
 }
 

@@ -14,10 +14,11 @@ void save_mask_vtk(const char* path, Mask m);
 // big-endian). Takes a Mask, despite its name.
 void save_image_vtk_binary_short(const char* path, Mask m, int swap);
 
-// Reads an ASCII file (either grid type) whose scalars are "short" into a new Mask: only the
-// dimensions and the voxels are taken. Each voxel keeps the low 16 bits of the integer read. A
-// block or coordinate array cut short keeps 0 for what is missing and is reported on standard
-// error.
+// Reads a file of either grid type into a new Mask: only the dimensions and the voxels are taken.
+// ASCII scalars must be "short", each voxel the low 16 bits of the integer read; BINARY scalars
+// "short" or "unsigned_short", each voxel the 16-bit pattern as it is, so that every Mask comes
+// back from save_image_vtk_binary_short unchanged. A block or coordinate array cut short keeps 0
+// for what is missing and is reported on standard error.
 Mask load_mask_vtk(const char* path);
 
 }  // namespace brintom

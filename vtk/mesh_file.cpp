@@ -12,6 +12,7 @@
 #include "support/output_file.hpp"
 #include "support/text.hpp"
 #include "vtk/ascii_values.hpp"
+#include "vtk/binary_values.hpp"
 #include "vtk/keyword_line.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/preamble.hpp"
@@ -62,7 +63,8 @@ void put_integer(BufferedOutput& text, long long value) {
 
 // The state of one load_mesh_vtk call. A section that comes again replaces the earlier one.
 struct MeshScan {
-  MeshScan(const char* path_in, std::FILE* file_in) : path(path_in), file(file_in) {}
+  MeshScan(const char* path_in, std::FILE* file_in, NumberEncoding encoding_in)
+      : path(path_in), file(file_in), encoding(encoding_in) {}
   // What was read is released if the scan ends in a refusal (a fatal message that throws, in fuzz
   // builds); a finished Mesh takes the containers over first.
   ~MeshScan() {
@@ -74,6 +76,7 @@ struct MeshScan {
 
   const char* path;
   std::FILE* file;
+  NumberEncoding encoding;
   Matrix points = nullptr;
   IntegerMatrix polygons = nullptr;
 };
@@ -82,12 +85,28 @@ struct MeshScan {
   file_error(kLoadHead, scan.path, kLoadTail, message);
 }
 
-// "POINTS count float", then kAxes numbers a point.
+// Hands read the values of a block of count values of a type, as the file holds them: text, or
+// big-endian binary words (the line feed after them passed over too). Gives how many the file
+// lacked.
+template <typename Read>
+long long read_block(const MeshScan& scan, const TypeWord& type, long long count, Read read) {
+  if (scan.encoding == NumberEncoding::ascii) {
+    AsciiValues values(scan.file);
+    read(values);
+    return values.missing();
+  }
+  BinaryValues values(scan.file, type, count);
+  read(values);
+  return values.missing();
+}
+
+// "POINTS count type", then kAxes numbers a point: float, or double rounded to float.
 bool read_points(MeshScan& scan, const char* rest) {
   long long count = 0;
-  std::string type;  // as with "%s%d%s": no count, no type either
-  if (scan_integer(rest, count)) scan_word(rest, type);
-  if (type != kFloat) refuse(scan, kNotFloat);
+  std::string word;  // as with "%s%d%s": no count, no type either
+  if (scan_integer(rest, count)) scan_word(rest, word);
+  const TypeWord* type = find_type(word);
+  if (type == nullptr || type->kind != ValueKind::real) refuse(scan, kNotFloat);
   if (count < 0 || count > INT_MAX) refuse(scan, kBadPointCount);
 
   const int points = static_cast<int>(count);
@@ -96,11 +115,12 @@ bool read_points(MeshScan& scan, const char* rest) {
   if (!within_reach(12 * (count + 1) + 64, bytes_left(scan.file))) refuse(scan, kTooLargeForFile);
   free_matrix(scan.points);
   scan.points = new_matrix(kAxes, points);
-  AsciiValues values(scan.file);
-  for (int i = 1; i <= points; ++i) {
-    for (int k = 1; k <= kAxes; ++k) values.next_float(scan.points[k][i]);
-  }
-  warn_missing_values(scan.path, values.missing(), 1LL * kAxes * points, kPoints, kReadAsZero);
+  const long long missing = read_block(scan, *type, kAxes * count, [&](auto& values) {
+    for (int i = 1; i <= points; ++i) {
+      for (int k = 1; k <= kAxes; ++k) values.next_float(scan.points[k][i]);
+    }
+  });
+  warn_missing_values(scan.path, missing, kAxes * count, kPoints, kReadAsZero);
   return true;
 }
 
@@ -118,7 +138,8 @@ void new_polygons(MeshScan& scan, long vertices, int polygons) {
 }
 
 // A 0-based vertex index, as "%d" then + 1, wrapping instead of overflowing.
-int vertex_of(AsciiValues& values) {
+template <typename Values>
+int vertex_of(Values& values) {
   long index = 0;
   values.next_integer(index);
   return static_cast<int>(static_cast<unsigned>(index) + 1u);
@@ -127,11 +148,11 @@ int vertex_of(AsciiValues& values) {
 // The type words VTK writes offsets and connectivity with, for 64- and 32-bit storage.
 constexpr const char* kIndexTypes[] = {kTypeInt64, kTypeInt32, kInt};
 
-void check_index_type(const MeshScan& scan, const char* rest) {
+const TypeWord& index_type(const MeshScan& scan, const char* rest) {
   std::string type;
   scan_word(rest, type);
   for (const char* word : kIndexTypes) {
-    if (type == word) return;
+    if (type == word) return *find_type(word);
   }
   refuse(scan, kIndexType);
 }
@@ -140,11 +161,9 @@ void check_index_type(const MeshScan& scan, const char* rest) {
 // "OFFSETS type" line: offsets values from 0 up to size, then "CONNECTIVITY type" and size
 // vertex indices.
 void read_offsets_layout(MeshScan& scan, long long offsets, long long size, const char* type) {
-  check_index_type(scan, type);
   const int polygons = static_cast<int>(offsets - 1);
   long vertices = 0;
-  {
-    AsciiValues values(scan.file);
+  read_block(scan, index_type(scan, type), offsets, [&](auto& values) {
     long previous = 0, offset = 0;
     for (long long i = 0; i < offsets; ++i, previous = offset) {
       if (!values.next_integer(offset)) refuse(scan, kBadVertexCount);
@@ -155,24 +174,48 @@ void read_offsets_layout(MeshScan& scan, long long offsets, long long size, cons
     }
     if (offset != size) refuse(scan, kOffsetsLength);
     if (vertices > INT_MAX) refuse(scan, kBadVertexCount);
-  }
+  });
   KeywordLine line;
-  if (read_block_line(scan.file, NumberEncoding::ascii, line) < 1 || line.word != kConnectivity) {
+  if (read_block_line(scan.file, scan.encoding, line) < 1 || line.word != kConnectivity) {
     refuse(scan, kNoConnectivity);
   }
-  check_index_type(scan, line.rest);
+  const TypeWord& connectivity = index_type(scan, line.rest);
   new_polygons(scan, vertices, polygons);
-  AsciiValues values(scan.file);
+  const long long missing = read_block(scan, connectivity, size, [&](auto& values) {
+    for (int j = 1; j <= polygons; ++j) {
+      for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(values);
+    }
+  });
+  warn_missing_values(scan.path, missing, 1LL * vertices * polygons, kConnectivity, kReadAsZero);
+}
+
+// Whether the OFFSETS line of version 5.1 comes next instead of a first vertex count. Binary
+// counts are big-endian words: one that began with the letter would be beyond any file.
+bool offsets_next(MeshScan& scan) {
+  const int c = std::getc(scan.file);
+  if (c != EOF) std::ungetc(c, scan.file);
+  return c == kOffsets[0];
+}
+
+// The old layout's counts and indices after "POLYGONS count size": for each polygon its vertex
+// count and its 0-based vertices. In a binary file they are size 32-bit words.
+template <typename Values>
+void read_count_layout(MeshScan& scan, Values& values, int polygons, long vertices) {
+  if (vertices < 0 || vertices > INT_MAX) refuse(scan, kBadVertexCount);
+  new_polygons(scan, vertices, polygons);
   for (int j = 1; j <= polygons; ++j) {
+    long own = vertices;
+    // Read with the first count, a different one would shift every later polygon.
+    if (j > 1 && values.next_integer(own) && own != vertices) refuse(scan, kMixedPolygons);
     for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(values);
   }
-  warn_missing_values(scan.path, values.missing(), 1LL * vertices * polygons, kConnectivity,
+  warn_missing_values(scan.path, values.missing(), (vertices + 1LL) * polygons, kPolygons,
                       kReadAsZero);
 }
 
-// "POLYGONS count size", then for each polygon its vertex count and its 0-based vertices. The
-// size is not compared with the data. An OFFSETS line in place of the first vertex count means
-// the 5.1 layout (without polygons, either layout has nothing to read).
+// "POLYGONS count size", then either layout. An OFFSETS line in place of the first vertex count
+// means the 5.1 layout (without polygons, either layout has nothing to read). The size is not
+// compared with the old layout's data.
 bool read_polygons(MeshScan& scan, const char* rest) {
   long long count = -1, size = -1;
   if (!scan_integer(rest, count) || !scan_integer(rest, size) || count < 0 || size < 0 ||
@@ -180,10 +223,23 @@ bool read_polygons(MeshScan& scan, const char* rest) {
     refuse(scan, kBadPolygonCounts);
   }
   const int polygons = static_cast<int>(count);
-  AsciiValues values(scan.file);
   // The Mesh holds one vertex count for all polygons: the first one's. Without polygons there
   // is none to read.
   long vertices = 0;
+  if (scan.encoding == NumberEncoding::binary) {
+    if (polygons > 0 && offsets_next(scan)) {
+      KeywordLine line;
+      read_keyword_line(scan.file, line);
+      if (line.word != kOffsets) refuse(scan, kBadVertexCount);
+      read_offsets_layout(scan, count, size, line.rest);
+      return true;
+    }
+    BinaryValues values(scan.file, *find_type(kInt), size);
+    if (polygons > 0 && !values.next_integer(vertices)) refuse(scan, kBadVertexCount);
+    read_count_layout(scan, values, polygons, vertices);
+    return true;
+  }
+  AsciiValues values(scan.file);
   if (polygons > 0 && !values.next_integer(vertices)) {
     // The scan stopped before the first word that is not a number: OFFSETS means the layout of
     // version 5.1, anything else has no vertex count.
@@ -195,26 +251,44 @@ bool read_polygons(MeshScan& scan, const char* rest) {
     read_offsets_layout(scan, count, size, line.rest);
     return true;
   }
-  if (vertices < 0 || vertices > INT_MAX) refuse(scan, kBadVertexCount);
-
   values.give_back();  // so that the rest of the file is measured from the right place
-  new_polygons(scan, vertices, polygons);
-  for (int j = 1; j <= polygons; ++j) {
-    long own = vertices;
-    // Read with the first count, a different one would shift every later polygon.
-    if (j > 1 && values.next_integer(own) && own != vertices) refuse(scan, kMixedPolygons);
-    for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(values);
+  read_count_layout(scan, values, polygons, vertices);
+  return true;
+}
+
+// The other cell sections of a binary file ("VERTICES", "LINES", "TRIANGLE_STRIPS" with a count
+// and a size), in either layout, passed over whole so that none of their bytes is taken for a
+// keyword line. In an ASCII file their lines are passed over as any others.
+bool pass_over_cells(MeshScan& scan, const char* rest) {
+  long long count = -1, size = -1;
+  if (scan.encoding == NumberEncoding::ascii || !scan_integer(rest, count) ||
+      !scan_integer(rest, size) || count < 0 || size < 0) {
+    return false;
   }
-  warn_missing_values(scan.path, values.missing(), (vertices + 1LL) * polygons, kPolygons,
-                      kReadAsZero);
+  if (!offsets_next(scan)) {
+    pass_over_values(scan.file, scan.encoding, size, 4);
+    return true;
+  }
+  for (const char* keyword : {kOffsets, kConnectivity}) {
+    KeywordLine line;
+    read_keyword_line(scan.file, line);
+    std::string type;
+    scan_word(line.rest, type);
+    if (line.word != keyword || type_width(type) == 0) return false;
+    pass_over_values(scan.file, scan.encoding, keyword == kOffsets ? count : size,
+                     type_width(type));
+  }
   return true;
 }
 
 // Tried in this order; the first equal word decides. Any other line is passed over.
 // clang-format off
 constexpr Keyword<MeshScan> kKeywords[] = {
-  {kPoints,   read_points},
-  {kPolygons, read_polygons},
+  {kPoints,         read_points},
+  {kPolygons,       read_polygons},
+  {kVertices,       pass_over_cells},
+  {kLines,          pass_over_cells},
+  {kTriangleStrips, pass_over_cells},
 };
 // clang-format on
 
@@ -249,12 +323,17 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
 }
 
 Mesh* load_mesh_vtk(const char* path) {
-  FileHandle file(read_vtk_preamble(path, VtkReader::mesh));
-  MeshScan scan(path, file.get());
+  NumberEncoding encoding;
+  FileHandle file(read_vtk_preamble(path, VtkReader::mesh, encoding));
+  MeshScan scan(path, file.get(), encoding);
   // A blank line or the end of the file ends the scan; a blank line right after a data block
-  // was taken with the block's last value, and one that ends a METADATA block goes with it.
+  // was taken with the block's last value, and one that ends a METADATA block goes with it. A
+  // binary file's scan ends once it has both sections: the point and cell data after them hold
+  // binary words that no keyword line may be taken from.
   KeywordLine line;
-  while (read_block_line(file.get(), NumberEncoding::ascii, line) >= 1) {
+  while (
+      !(encoding == NumberEncoding::binary && scan.points != nullptr && scan.polygons != nullptr) &&
+      read_block_line(file.get(), encoding, line) >= 1) {
     dispatch_keyword(kKeywords, scan, line);
   }
   file.reset();

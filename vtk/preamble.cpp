@@ -7,6 +7,7 @@
 #include "support/fatal.hpp"
 #include "support/file_handle.hpp"
 #include "support/text.hpp"
+#include "vtk/keyword_line.hpp"
 #include "vtk/words.hpp"
 
 namespace brintom {
@@ -16,11 +17,11 @@ namespace {
 struct PreambleRow {
   const char* open_head;  // written around the path: head + path + tail
   const char* open_tail;
-  const char* empty_header;    // line 1 blank
-  const char* bad_header;      // line 1 does not begin with '#'
-  const char* empty_title;     // line 2 blank
-  const char* empty_encoding;  // line 3 blank
-  const char* encoding;        // the word line 3 must hold; none for the probe
+  const char* empty_header;              // line 1 blank
+  const char* bad_header;                // line 1 does not begin with '#'
+  const char* empty_title;               // line 2 blank
+  const char* empty_encoding;            // line 3 blank
+  std::array<const char*, 2> encodings;  // the words line 3 may hold; none for the probe
   const char* wrong_encoding;
   const char* empty_dataset;            // line 4 blank
   const char* no_dataset;               // line 4 does not begin with "DATASET"
@@ -32,22 +33,22 @@ struct PreambleRow {
 constexpr PreambleRow kPreamble[] = {
   /* binary_image */ {"file ", "cannot be opened", "empty line\n", "incorrect header\n",
                       "empty identifier line\n", "empty BINARY/ASCII line\n",
-                      kBinary, "vtk file not BINARY\n",
+                      {kBinary, nullptr}, "vtk file not BINARY\n",
                       "empty DATASET line\n", "no DATASET specified\n",
                       {kRectilinearGrid, kStructuredPoints}, "not image data\n"},
   /* ascii_image  */ {"file ", "cannot be opened", "empty line\n", "incorrect header\n",
                       "empty identifier line\n", "empty BINARY/ASCII line\n",
-                      kAscii, "vtk file not ASCII\n",
+                      {kAscii, nullptr}, "vtk file not ASCII\n",
                       "empty DATASET line\n", "no DATASET specified\n",
                       {kRectilinearGrid, kStructuredPoints}, "not image data\n"},
   /* mask         */ {"file ", "cannot be opened", "Empty line\n", "Incorrect header\n",
                       "Empty identifier line\n", "empty BINARY/ASCII line\n",
-                      kAscii, "vtk file not ASCII\n",
+                      {kAscii, kBinary}, "vtk file not ASCII\n",
                       "empty DATASET line\n", "no DATASET specified\n",
                       {kRectilinearGrid, kStructuredPoints}, "not mask data\n"},
   /* mesh         */ {"mesh file ", "cannot be opened.\n", "empty line\n", "incorrect header\n",
                       "empty identifier line\n", "empty BINARY/ASCII line\n",
-                      kAscii, "vtk mesh file not ASCII\n",
+                      {kAscii, kBinary}, "vtk mesh file not ASCII\n",
                       "empty DATASET line\n", "no DATASET specified\n",
                       {kPolydata, nullptr}, "not mesh data\n"},
 };
@@ -55,7 +56,8 @@ constexpr PreambleRow kPreamble[] = {
 constexpr PreambleRow kProbe =
                      {"file ", "cannot be opened", "empty line\n", "incorrect header\n",
                       "empty identifier line\n", "empty BINARY/ASCII line\n",
-                      nullptr, nullptr, nullptr, nullptr, {nullptr, nullptr}, nullptr};
+                      {nullptr, nullptr}, nullptr, nullptr, nullptr, {nullptr, nullptr},
+                      nullptr};
 // clang-format on
 static_assert(std::size(kPreamble) == 4, "one row per VtkReader value");
 
@@ -65,6 +67,13 @@ constexpr int kTitleCapacity = 256;
 constexpr int kEncodingCapacity = 64;
 constexpr int kDatasetCapacity = 64;
 constexpr int kLineBuffer = 256;
+
+bool one_of(const std::array<const char*, 2>& words, const std::string& word) {
+  for (const char* accepted : words) {
+    if (accepted != nullptr && word == accepted) return true;
+  }
+  return false;
+}
 
 // The first word of a line, or the empty word when the line has none.
 std::string word_at(const char*& cursor) {
@@ -87,22 +96,20 @@ FileHandle open_to_encoding(const char* path, const PreambleRow& row, std::strin
   if (get_line(line, kEncodingCapacity, file.get()) == 0) error_message(row.empty_encoding);
   const char* cursor = line;
   encoding = word_at(cursor);
-  if (row.encoding != nullptr && encoding != row.encoding) {
+  if (row.encodings[0] != nullptr && !one_of(row.encodings, encoding)) {
     error_message(row.wrong_encoding);
   }
   return file;
 }
 
-bool accepted_dataset(const PreambleRow& row, const std::string& type) {
-  for (const char* accepted : row.datasets) {
-    if (accepted != nullptr && type == accepted) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 std::FILE* read_vtk_preamble(const char* path, VtkReader column) {
+  NumberEncoding encoding;
+  return read_vtk_preamble(path, column, encoding);
+}
+
+std::FILE* read_vtk_preamble(const char* path, VtkReader column, NumberEncoding& numbers) {
   const PreambleRow& row = kPreamble[static_cast<int>(column)];
   std::string encoding;
   FileHandle file = open_to_encoding(path, row, encoding);
@@ -113,7 +120,8 @@ std::FILE* read_vtk_preamble(const char* path, VtkReader column) {
   const std::string keyword = word_at(cursor);
   const std::string type = word_at(cursor);  // held whole, so an over-long word cannot overrun
   if (keyword != kDataset) error_message(row.no_dataset);
-  if (!accepted_dataset(row, type)) error_message(row.wrong_dataset);
+  if (!one_of(row.datasets, type)) error_message(row.wrong_dataset);
+  numbers = encoding == kBinary ? NumberEncoding::binary : NumberEncoding::ascii;
   return file.release();
 }
 

@@ -14,6 +14,7 @@ namespace brintom {
 namespace {
 
 using namespace std::string_literals;
+using test::big_endian_bytes;
 using test::expect_reads;
 using test::ReadRow;
 
@@ -216,6 +217,14 @@ TEST_F(VolumeReadersDeathTest, MaskValues) {
     {kGrid + "DIMENSIONS 32767 32767 3\n" + kShort,                   "", "impossible DIMENSIONS\n"},
     {kGrid + "DIMENSIONS 2000 2000 500\n" + kShort + "1 2 3\n",       "", "DIMENSIONS too large for the file\n"},
     {"#\nt\nASCII\nDATASET POLYDATA\n",                               "", "not mask data\n"},
+    // binary files: 16-bit patterns of either sign kept, coordinates passed over by their type
+    {kBinaryGrid + "DIMENSIONS 3 1 1\nX_COORDINATES 3 short\n" + big_endian_bytes(short{0}, short{1}, short{2}) +
+     "\nSCALARS s unsigned_short\nLOOKUP_TABLE default\n" +
+     big_endian_bytes(std::uint16_t{65535}, std::uint16_t{7}, std::uint16_t{32768}), "3 1 1: -1 7 -32768", ""},
+    {kBinary + "DIMENSIONS 3 1 1\n" + kShort + big_endian_bytes(short{-2}) + "\x01",
+     "3 1 1: -2 0 0 warning: vtk file %s: 2 of 3 values missing, read as 0\n", ""},
+    {kBinary + "DIMENSIONS 1 1 1\n" + kFloat + big_endian_bytes(1.0f), "", not_short},
+    {"#\nt\nbinary\nDATASET STRUCTURED_POINTS\n",                     "", "vtk file not ASCII\n"},
   }, read_mask);
   // clang-format on
   // The largest dimension itself is allowed, here along the rows.

@@ -68,6 +68,9 @@ TEST_F(MaskFileTest, BinaryShortFileBytes) {
   save_image_vtk_binary_short(path_.c_str(), m, 1);
   EXPECT_EQ(big.substr(0, 4), "\x63\xBF\x63\xDE"s);  // most significant byte first
   EXPECT_TRUE(read_file(path_) == header + big + "\n");
+  Mask back = load_mask_vtk(path_.c_str());  // every voxel back, negative ones included
+  EXPECT_TRUE(std::equal(voxels.begin(), voxels.end(), back[0][0]));
+  free_mask(back);
   save_image_vtk_binary_short(path_.c_str(), m, 0);
   EXPECT_TRUE(read_file(path_) == header + little + "\n");
   free_mask(m);

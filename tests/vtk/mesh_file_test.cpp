@@ -123,7 +123,7 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     // a missing vertex index reads as 0, the first point
     {one + "POLYGONS 2 8\n3 0 0 0\n3 0",
      "1 1 1 | 1 1 1, 1 1 1 warning: vtk file %s: 2 of 8 POLYGONS values missing, read as 0\n", ""},
-    {kHead + "POINTS 1 double\n0 0 0\n" + polygons,  "", "Mesh %s. Mesh is not in float format\n"},
+    {kHead + "POINTS 1 int\n0 0 0\n" + polygons,     "", "Mesh %s. Mesh is not in float format\n"},
     {kHead + "POINTS float\n0 0 0\n" + polygons,     "", "Mesh %s. Mesh is not in float format\n"},  // no count, no type
     {kHead + "POINTS -1 float\n" + polygons,         "", "Mesh %s. Mesh POINTS count is missing, negative or too large\n"},
     {kHead + "POINTS 2147483648 float\n" + polygons, "", "Mesh %s. Mesh POINTS count is missing, negative or too large\n"},
@@ -149,6 +149,40 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     {one + "POLYGONS 1 2000000000\n1999999999 0\n",   "", too_large},
     {one + "POLYGONS 2147483647 0\n2147483647\n",      "", too_large},  // 4 x 2^62 bytes
     {"#\nt\nASCII\nDATASET STRUCTURED_POINTS\n",      "", "not mesh data\n"},
+  }, read_mesh);
+  // clang-format on
+}
+
+// BINARY files as VTK writes them: big-endian words after each keyword line, a line feed after
+// each array. Versions 4.2 (counts before indices) and 5.1 (OFFSETS and CONNECTIVITY, 64- or
+// 32-bit), points as doubles rounded to float; the arrays before and after the polygons are
+// passed over by their sizes, never line by line (a 10 10 in 64 bits is a blank line).
+TEST_F(MeshFileDeathTest, BinaryLayouts) {
+  using test::big_endian_bytes;
+  const std::string head = "# vtk DataFile Version 5.1\nt\nBINARY\nDATASET POLYDATA\n";
+  const std::string points =
+      "POINTS 3 double\n" + big_endian_bytes(0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0, 0.1) + "\n";
+  const std::string xyz = "1 1 1, 2 1 1, 1 2 1.1 |";
+  const std::string lines = "LINES 2 2\nOFFSETS vtktypeint64\n" + big_endian_bytes(0LL, 2LL) +
+                            "\nCONNECTIVITY vtktypeint64\n" + big_endian_bytes(10LL, 10LL) + "\n";
+  const std::string offsets = "POLYGONS 3 6\nOFFSETS vtktypeint64\n" +
+                              big_endian_bytes(0LL, 3LL, 6LL) + "\nCONNECTIVITY vtktypeint32\n";
+  const std::string after = "POINT_DATA 3\nSCALARS s float\nLOOKUP_TABLE default\n" +
+                            big_endian_bytes(10.0f, 10.0f) + "\nPOINTS 1 float\n";
+  // clang-format off
+  test::expect_reads({
+    {head + "FIELD f 1\nf 1 1 vtktypeint32\n" + big_endian_bytes(0x0a0a0a0a) + "\n" + points + lines +
+     offsets + big_endian_bytes(0, 1, 2, 2, 1, 0) + "\n" + after, xyz + " 1 2 3, 3 2 1", ""},
+    {head + points + "VERTICES 1 2\n" + big_endian_bytes(1, 10) + "\nPOLYGONS 2 8\n" +
+     big_endian_bytes(3, 0, 1, 2, 3, 2, 1, 0) + "\n" + after, xyz + " 1 2 3, 3 2 1", ""},
+    {head + points + offsets + big_endian_bytes(0, 1, 2, 2),
+     xyz + " 1 2 3, 3 1 1 warning: vtk file %s: 2 of 6 CONNECTIVITY values missing, read as 0\n", ""},
+    {head + points + "POLYGONS 2 7\n" + big_endian_bytes(3, 0, 1, 2, 2, 0, 1), "",
+     "Mesh %s. Mesh polygons differ in vertex count\n"},
+    {head + points + "POLYGONS 3 6\nOFFSETS vtktypeint32\n" + big_endian_bytes(0, 3, 2), "",
+     "Mesh %s. Mesh OFFSETS decrease\n"},
+    {head + "POINTS 1 int\n" + big_endian_bytes(0, 0, 0), "", "Mesh %s. Mesh is not in float format\n"},
+    {"# vtk DataFile Version 5.1\nt\nbinary\nDATASET POLYDATA\n", "", "vtk mesh file not ASCII\n"},
   }, read_mesh);
   // clang-format on
 }
