@@ -12,7 +12,8 @@
 namespace brintom {
 namespace {
 
-constexpr std::size_t kBlock = std::size_t{1} << 20;  // voxels read at a time
+// Voxels read at a time: a block small enough to stay in the cache while it is summed.
+constexpr std::size_t kBlock = std::size_t{1} << 15;
 // Independent lanes that the compiler can keep in vector registers; a lane's float sum is moved
 // into the double total every kRun voxels, before it loses precision.
 constexpr std::size_t kLanes = 16;
