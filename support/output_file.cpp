@@ -13,9 +13,22 @@
 
 namespace brintom {
 
+namespace {
+
+const OutputStaging* staging = nullptr;
+
+}  // namespace
+
+void set_output_staging(const OutputStaging* to) { staging = to; }
+
 OutputFile::OutputFile(const char* path, const char* head, OpenFailure cannot_open)
-    : file_(std::fopen(path, "wb")), path_(path), head_(head) {
+    : file_(nullptr),
+      path_(path),
+      head_(head),
+      written_(staging != nullptr ? staging->stage(path) : path) {
+  if (written_ != nullptr) file_ = std::fopen(written_, "wb");
   if (file_ == nullptr) {
+    if (written_ != nullptr && written_ != path_) staging->drop(written_);
     file_error(cannot_open.head != nullptr ? cannot_open.head : head, path, cannot_open.tail);
   }
 }
@@ -33,6 +46,7 @@ void OutputFile::finish() {
   std::FILE* file = file_;
   file_ = nullptr;
   if (std::fclose(file) != 0) fail();
+  if (written_ != path_ && !staging->commit(written_, path_)) fail();
 }
 
 void OutputFile::fail() {
@@ -48,6 +62,10 @@ void OutputFile::abandon(const char* message) {
 void OutputFile::give_up() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
+  if (written_ != path_) {
+    if (written_ != nullptr) staging->drop(written_);
+    return;
+  }
   // A device such as /dev/full is left alone; only a regular file holds a partial result. Through
   // a symbolic link, the file it names is removed and the link stays.
   char* target = ::realpath(path_, nullptr);

@@ -26,6 +26,19 @@ struct OpenFailure {
   const char* tail = kCannotBeOpened;
 };
 
+// Internal: how a command makes its outputs appear whole. stage gives the file to write in place
+// of path (path itself to write it directly; null when no file can be made there, which is the
+// open failure); commit puts a complete staged file in place of path and says whether it could;
+// drop removes a staged file after a failure. Without it, as the library's own default, writers
+// write to path itself.
+struct OutputStaging {
+  const char* (*stage)(const char* path);
+  bool (*commit)(const char* staged, const char* path);
+  void (*drop)(const char* staged);
+};
+// Null restores the default. The staging must outlive every OutputFile opened under it.
+void set_output_staging(const OutputStaging* staging);
+
 // An output file that a writer fills and then finishes. Opening it is fatal with its open-failure
 // message when the file cannot be made. A failed write, flush or close is a failure, never a
 // success: the incomplete file is removed (when it is a regular file) and the process ends with
@@ -51,6 +64,7 @@ class OutputFile {
   std::FILE* file_;
   const char* path_;
   const char* head_;
+  const char* written_;  // path_, or the staged file that takes its place when complete
 };
 
 // An OutputFile with one bounded buffer, taken before the file is opened so that running out of

@@ -13,4 +13,11 @@ namespace brintom {
 // names path in its failure message, so path must outlive it.
 std::unique_ptr<VoxelSource> open_image_stream(const char* path);
 
+inline constexpr char kNoSuchFrame[] = " has no such frame";
+// Internal: frame `frame` (from 0) of a native image file alone, as a one-frame source that the
+// writers take, opened and checked as open_image_stream does but without the truncation warning,
+// which open_image_stream gives once for the whole file. Fatal " file <path> has no such frame"
+// when the image has no frame of that number.
+std::unique_ptr<VoxelSource> open_image_frame_stream(const char* path, int frame);
+
 }  // namespace brintom

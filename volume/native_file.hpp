@@ -40,6 +40,8 @@ class NativeVolumeFile {
   // longer holds what start_streaming counted or cannot be read; read_failure() then says which.
   bool read_voxels_at(void* voxels, std::size_t element_bytes, long long first, std::size_t count);
   const char* read_failure() const;
+  // The voxels missing so far (or, once streaming, those start_streaming counted).
+  long long missing() const { return missing_; }
 
  private:
   [[noreturn]] void refuse(const char* tail) const;

@@ -29,6 +29,8 @@ class VoxelSource {
   // Null when they cannot be had; failure() then says why.
   virtual const void* next(void* scratch, std::size_t count) = 0;
   virtual const char* failure() const = 0;
+  // Voxels the source lacks and hands out as zero (a cut-short file).
+  virtual long long missing() const { return 0; }
 
   const VoxelShape shape;
   // Whether next() needs its scratch: voxels in memory are handed out where they are.

@@ -1,13 +1,17 @@
 #include "vtk/volume_scan.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
 #include "support/text.hpp"
 #include "volume/voxel_block.hpp"
+#include "vtk/ascii_values.hpp"
+#include "vtk/binary_values.hpp"
 #include "vtk/missing_values.hpp"
 #include "vtk/words.hpp"
 
@@ -62,25 +66,63 @@ bool read_data_type(VolumeScan& scan, const char* rest) {
   return true;
 }
 
-// A coordinate array: count numbers after its line, whatever count the line says; all dropped.
-// Binary values take their type word's width; without a type word VTK knows, 4 bytes.
-bool pass_over_array(VolumeScan& scan, const char* keyword, long long count, const char* rest) {
+// Values of a type VTK knows into to, as many as it holds; gives how many the file lacks.
+long long read_array(VolumeScan& scan, const TypeWord& type, std::vector<float>& to) {
+  if (scan.encoding == NumberEncoding::ascii) {
+    AsciiValues values(scan.file);
+    for (float& value : to) values.next_float(value);
+    return values.missing();
+  }
+  BinaryValues values(scan.file, type, static_cast<long long>(to.size()));
+  for (float& value : to) values.next_float(value);
+  return values.missing();
+}
+
+// A coordinate array: count numbers after its line, whatever count the line says; dropped unless
+// a placement takes them. Binary values take their type word's width; without a type word VTK
+// knows, 4 bytes (and a placement takes none).
+bool pass_over_array(VolumeScan& scan, const char* keyword, int axis, long long count,
+                     const char* rest) {
   checked_voxel_count(scan);
   long long stated = 0;
   std::string type;
   if (scan_integer(rest, stated)) scan_word(rest, type);
-  const int width = type_width(type) > 0 ? type_width(type) : 4;
-  const long long missing = pass_over_values(scan.file, scan.encoding, count, width);
+  const TypeWord* known = find_type(type);
+  long long missing = 0;
+  // Taken only as far as the file can back it: a few bytes cannot make us allocate gigabytes.
+  if (scan.placement != nullptr && known != nullptr &&
+      within_reach(count * static_cast<long long>(sizeof(float)), bytes_left(scan.file))) {
+    std::vector<float>& to = scan.placement->coordinates[axis];
+    to.assign(static_cast<std::size_t>(count), 0.0f);
+    missing = read_array(scan, *known, to);
+  } else {
+    missing = pass_over_values(scan.file, scan.encoding, count, known ? known->bytes : 4);
+  }
   warn_missing_values(scan.path, missing, count, keyword, nullptr);
   return true;
 }
 
 // The array along one axis, as many values as the axis has points.
-template <const char* keyword, long long VolumeScan::*points>
+template <const char* keyword, int axis, long long VolumeScan::*points>
 bool coordinates(VolumeScan& scan, const char* rest) {
-  return pass_over_array(scan, keyword, scan.*points, rest);
+  return pass_over_array(scan, keyword, axis, scan.*points, rest);
 }
-bool pass_over_line(VolumeScan&, const char*) { return true; }
+
+// "SPACING x y z" or "ORIGIN x y z", taken only when the line holds three numbers.
+template <bool GridPlacement::*given, float (GridPlacement::*values)[3]>
+bool placement_line(VolumeScan& scan, const char* rest) {
+  if (scan.placement == nullptr) return true;
+  float read[3];
+  for (float& value : read) {
+    char* end = nullptr;
+    value = std::strtof(rest, &end);
+    if (end == rest) return true;
+    rest = end;
+  }
+  scan.placement->*given = true;
+  std::copy(read, read + 3, scan.placement->*values);
+  return true;
+}
 
 // VTK's cell count: the product of each dimension less one, over the dimensions above 1; -1
 // when the dimensions describe no grid.
@@ -184,11 +226,11 @@ constexpr Keyword<VolumeScan> kCellKeywords[] = {
 // clang-format off
 constexpr Keyword<VolumeScan> kKeywords[] = {
   {kDimensions,   read_dimensions},
-  {kXCoordinates, coordinates<kXCoordinates, &VolumeScan::columns>},
-  {kYCoordinates, coordinates<kYCoordinates, &VolumeScan::rows>},
-  {kZCoordinates, coordinates<kZCoordinates, &VolumeScan::slices>},
-  {kOrigin,       pass_over_line},
-  {kSpacing,      pass_over_line},
+  {kXCoordinates, coordinates<kXCoordinates, 0, &VolumeScan::columns>},
+  {kYCoordinates, coordinates<kYCoordinates, 1, &VolumeScan::rows>},
+  {kZCoordinates, coordinates<kZCoordinates, 2, &VolumeScan::slices>},
+  {kOrigin,       placement_line<&GridPlacement::has_origin, &GridPlacement::origin>},
+  {kSpacing,      placement_line<&GridPlacement::has_spacing, &GridPlacement::spacing>},
   {kPointData,    check_point_count},
   {kCellData,     start_cell_data},
   {kScalars,      read_data_type},

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "vtk/keyword_line.hpp"
 #include "vtk/skipped_blocks.hpp"
@@ -16,6 +17,15 @@ namespace brintom {
 struct VolumeLimits {
   long long least_columns;
   long long largest_dimension;
+};
+
+// Internal: what a volume file says of its grid's place, which the readers pass over: the SPACING
+// and ORIGIN lines (x, y, z), and the coordinate arrays of a rectilinear grid as read.
+struct GridPlacement {
+  bool has_spacing = false, has_origin = false;
+  float spacing[3] = {1.0f, 1.0f, 1.0f};
+  float origin[3] = {0.0f, 0.0f, 0.0f};
+  std::vector<float> coordinates[3];  // empty for an axis without its array
 };
 
 // What the DIMENSIONS, POINT_DATA and SCALARS lines of a volume file have set so far.
@@ -37,6 +47,7 @@ struct VolumeScan {
   long long cells = 0;          // within a CELL_DATA section as VTK writes it: the cell count
   KeywordLine line;             // the keyword line being read
   bool line_waiting = false;    // line is read but not yet acted on
+  GridPlacement* placement = nullptr;  // when set, takes the lines and arrays passed over
 };
 
 // Reads keyword lines up to the LOOKUP_TABLE line, after which the value block begins; a blank

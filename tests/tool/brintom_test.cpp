@@ -1,0 +1,175 @@
+// End to end: runs the built brintom command and checks its statuses, messages and files.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_support.hpp"
+
+namespace brintom {
+namespace {
+
+using namespace test;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+// The command with its arguments as one shell line (paths hold no blanks).
+Outcome brintom(const std::string& arguments, const char* program = BRINTOM) {
+  const std::string out = temp_path(".out"), err = temp_path(".err");
+  const int status = std::system(("ASAN_OPTIONS=detect_leaks=0 " + std::string(program) + " " +
+                                  arguments + " >" + out + " 2>" + err)
+                                     .c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+// Files of a folder whose names start with prefix, hidden ones included.
+std::vector<std::string> files_starting(const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  for (dirent* entry; dir != nullptr && (entry = ::readdir(dir)) != nullptr;) {
+    if (std::string(entry->d_name).rfind(prefix, 0) == 0) names.push_back(entry->d_name);
+  }
+  if (dir != nullptr) ::closedir(dir);
+  return names;
+}
+
+TEST(Brintom, ConvertsEveryKindAndBackByteForByte) {
+  const std::string base = temp_path("");
+  write_file(base + "s.image", host_bytes(3, 1, 1, 1, 1.5f, -0.25f, 1e-3f));
+  write_file(base + "s.txt", "Label {Head scan}\nColumnSpacing 0.3\nSliceOrigin -60\n");
+  write_file(base + "s.mask", host_bytes(3, 1, 1, short{0}, short{-5}, short{7}));
+  write_file(base + "s.mesh", host_bytes(3, 3, 1.0f, 2.0f, 1.0f, 1.0f, 1.0f, 2.0f, 1.0f, 1.0f, 1.5f,
+                                         1, 3, 1, 2, 3, 1, 1.0f));
+  struct Row {
+    const char* input;
+    const char* native;   // the native output's extension
+    const char* options;  // for the conversion to VTK
+    bool exact;           // whether the native file comes back whole (ASCII images keep 2 decimals)
+  };
+  const Row rows[] = {
+      {"s.image", ".image", "", true},                            // binary floats
+      {"s.image", ".image", "--format ascii", false},             // RECTILINEAR_GRID text
+      {"s.image", ".image", "--format ascii-structured", false},  // STRUCTURED_POINTS text
+      {"s.mask", ".mask", "", true},                              // binary unsigned_short
+      {"s.mask", ".mask", "--format=ascii", true},                // save_mask_vtk's file
+      {"s.mesh", ".mesh", "", true},                              // POLYDATA
+  };
+  for (const Row& row : rows) {
+    const std::string a = base + "a.vtk", b = base + "b" + row.native, c = base + "c.vtk";
+    write_file(c, "earlier");
+    ::chmod(c.c_str(), 0640);
+    const std::string how = std::string(row.input) + " " + row.options;
+    EXPECT_EQ(
+        brintom("convert " + std::string(row.options) + " " + base + row.input + " " + a).status, 0)
+        << how;
+    EXPECT_EQ(brintom("convert " + a + " " + b).status, 0) << how;
+    EXPECT_EQ(brintom("convert " + std::string(row.options) + " " + b + " " + c).status, 0) << how;
+    EXPECT_EQ(read_file(c), read_file(a)) << how;
+    if (row.exact) {
+      EXPECT_EQ(read_file(b), read_file(base + row.input)) << how;
+    }
+    struct stat info {};
+    EXPECT_EQ(::stat(c.c_str(), &info) == 0 ? info.st_mode & 0777 : 0, 0640u) << how;
+    if (std::string(row.native) != ".mesh" && std::string(row.options).empty()) {
+      EXPECT_EQ(read_file(base + "b.txt"),
+                "Label {Head scan}\nColumnSpacing 0.3\nRowSpacing 1\nSliceSpacing 1\n"
+                "ColumnOrigin 0\nRowOrigin 0\nSliceOrigin -60\n")
+          << how;
+    }
+  }
+  // The same bytes as brintom2vtk for each image format.
+  for (const char* format : {"binary", "ascii", "ascii-structured"}) {
+    brintom("convert --format " + std::string(format) + " " + base + "s.image " + base + "n.vtk");
+    brintom(base + "s " + base + "o.vtk " + format, BRINTOM2VTK);
+    EXPECT_EQ(read_file(base + "n.vtk"), read_file(base + "o.vtk")) << format;
+  }
+}
+
+TEST(Brintom, WritesEveryFrameAndTheSeries) {
+  const std::string base = temp_path(""), stem = base.substr(base.rfind('/') + 1);
+  write_file(base + "d.image", host_bytes(2, 1, 1, 3, 0.0f, 1.0f, 10.0f, 11.0f, 20.0f, 21.0f));
+  ASSERT_EQ(brintom("convert " + base + "d.image " + base + "out.vtk").status, 0);
+  EXPECT_EQ(read_file(base + "out.vtk.series"),
+            "{\"file-series-version\": \"1.0\", \"files\": [{\"name\": \"" + stem +
+                "out_000.vtk\", \"time\": 0}, {\"name\": \"" + stem +
+                "out_001.vtk\", \"time\": 1}, {\"name\": \"" + stem +
+                "out_002.vtk\", \"time\": 2}]}\n");
+  EXPECT_FALSE(file_exists(base + "out.vtk"));
+  ASSERT_EQ(brintom("convert --frame 1 " + base + "d.image " + base + "one.vtk").status, 0);
+  EXPECT_EQ(read_file(base + "one.vtk"), read_file(base + "out_001.vtk"));
+  const std::string one = read_file(base + "one.vtk");
+  EXPECT_EQ(one.substr(one.size() - 9), big_endian_bytes(10.0f, 11.0f) + "\n");
+  EXPECT_EQ(brintom("convert --frame 3 " + base + "d.image " + base + "x.vtk").out,
+            " file " + base + "d.image has no such frame");
+}
+
+TEST(Brintom, RefusesWithUsageOrMessage) {
+  const std::string base = temp_path("");
+  write_file(base + "m.mesh", host_bytes(0, 3, 0, 3, 0));
+  write_file(base + "t.txt", "not vtk\n");
+  struct Row {
+    std::string arguments;
+    int status;
+    std::string text;  // in standard error for status 2, standard output for 10
+  };
+  const Row rows[] = {
+      {"", 2, "a command is missing"},
+      {"frobnicate", 2, "unknown command frobnicate"},
+      {"convert --level 3 a.image b.vtk", 2, "unknown option --level"},
+      {"convert a.image", 2, "convert takes an INPUT and an OUTPUT"},
+      {"convert a.image b.png", 2, "must end in .vtk, .image, .mask or .mesh"},
+      {"convert " + base + "m.mesh " + base + "o.image", 2, "cannot convert mesh to .image"},
+      {"convert --format ascii-structured " + base + "m.mesh " + base + "o.vtk", 2, "--format"},
+      {"convert " + base + "t.txt " + base + "o.image", 10, "is not a VTK file"},
+      {"convert " + base + "none.image " + base + "o.vtk", 10, "none.image cannot be opened"},
+      {"info", 2, "info takes at least one FILE"},
+  };
+  for (const Row& row : rows) {
+    const Outcome run = brintom(row.arguments);
+    EXPECT_EQ(run.status, row.status) << row.arguments;
+    EXPECT_NE((row.status == 2 ? run.err : run.out).find(row.text), std::string::npos)
+        << row.arguments << ": " << run.out << run.err;
+  }
+}
+
+TEST(Brintom, KilledConversionLeavesEarlierOutput) {
+  const std::string base = temp_path(""), folder = base.substr(0, base.rfind('/'));
+  const std::string stem = base.substr(base.rfind('/') + 1);
+  const int columns = 1 << 22;  // long enough in ASCII to be caught while it writes
+  write_file(base + "big.image", host_bytes(columns, 1, 1, 1) + std::string(4u * columns, '\0'));
+  for (int signal : {SIGKILL, SIGTERM}) {
+    write_file(base + "out.vtk", "earlier");
+    const std::size_t hidden = files_starting(folder, "." + stem).size();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+      ::execl(BRINTOM, BRINTOM, "convert", "--format", "ascii", (base + "big.image").c_str(),
+              (base + "out.vtk").c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // Wait for the hidden file to fill, then kill.
+    for (int i = 0; i < 2000 && files_starting(folder, "." + stem).size() == hidden; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << signal;
+    EXPECT_EQ(read_file(base + "out.vtk"), "earlier") << signal;
+    // After SIGKILL only the hidden file may remain; SIGTERM removes it.
+    EXPECT_EQ(files_starting(folder, "." + stem).size(), hidden + (signal == SIGKILL));
+  }
+}
+
+}  // namespace
+}  // namespace brintom

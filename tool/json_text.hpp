@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace brintom {
+
+// A JSON string literal of text: quotes, backslashes and control bytes escaped; other bytes as
+// they are.
+std::string json_string(const std::string& text);
+// A JSON number: a float with the fewest digits that read back as the same float, a double with
+// ten significant digits; null for NaN and the
+// infinities, which JSON cannot hold.
+std::string json_number(double value, bool as_float = true);
+
+}  // namespace brintom
