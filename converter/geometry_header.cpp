@@ -1,5 +1,6 @@
 #include "converter/geometry_header.hpp"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -81,6 +82,23 @@ void apply(const char* key, const char* value) {
 void reset_geometry() {
   for (const NumberKey& entry : kNumberKeys) *entry.target = entry.default_value;
   replace_label(copy(kLabelDefault));
+}
+
+std::string shortest_float(float value) {
+  char text[32];
+  for (int digits = 6; digits <= 9; ++digits) {  // nine digits always do
+    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+    if (string_to_float(text) == value) break;
+  }
+  return text;
+}
+
+std::string geometry_header_text() {
+  std::string text = std::string(kLabelKey) + " {" + (Label != nullptr ? Label : "") + "}\n";
+  for (const NumberKey& entry : kNumberKeys) {
+    text += std::string(entry.key) + ' ' + shortest_float(*entry.target) + '\n';
+  }
+  return text;
 }
 
 void read_geometry_header(std::FILE* file) {

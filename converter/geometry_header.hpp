@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace brintom {
 
@@ -13,5 +14,13 @@ void reset_geometry();
 // keys are ignored with their values, the last of repeated keys wins. A number value that is not
 // one float is fatal with "not a number".
 void read_geometry_header(std::FILE* file);
+
+// The geometry settings as the text of a geometry header file that read_geometry_header reads
+// back to the same settings: Label in braces (which keep its own blanks and braces), then each
+// number with the fewest digits that read back as the same float.
+std::string geometry_header_text();
+
+// The shortest "%.Ng" text that reads back as the same float.
+std::string shortest_float(float value);
 
 }  // namespace brintom

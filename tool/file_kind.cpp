@@ -32,28 +32,7 @@ constexpr KindName kKinds[] = {
 constexpr char kVtkIdentification[] = "# vtk DataFile";
 constexpr char kGeometryHead[] = "Geometry header file ";
 
-// The geometry header's number entries, in the order they are written.
-struct NumberEntry {
-  const char* key;
-  const float* value;
-};
-// clang-format off
-constexpr NumberEntry kEntries[] = {
-  {"ColumnSpacing", &ColumnSpacing}, {"RowSpacing", &RowSpacing}, {"SliceSpacing", &SliceSpacing},
-  {"ColumnOrigin",  &ColumnOrigin},  {"RowOrigin",  &RowOrigin},  {"SliceOrigin",  &SliceOrigin},
-};
-// clang-format on
-
 }  // namespace
-
-std::string shortest_float(float value) {
-  char text[32];
-  for (int digits = 6; digits <= 9; ++digits) {  // nine digits always do
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-    if (std::strtof(text, nullptr) == value) break;
-  }
-  return text;
-}
 
 FileKind kind_from_name(const std::string& path) {
   const std::size_t dot = path.rfind('.');
@@ -109,11 +88,7 @@ void read_geometry_of(const std::string& path) {
 }
 
 void write_geometry_of(const std::string& path) {
-  // Braces keep a title's own leading and trailing blanks and braces.
-  std::string text = std::string("Label {") + (Label != nullptr ? Label : "") + "}\n";
-  for (const NumberEntry& entry : kEntries) {
-    text += std::string(entry.key) + ' ' + shortest_float(*entry.value) + '\n';
-  }
+  const std::string text = geometry_header_text();
   const std::string header_path = without_extension(path) + ".txt";
   OutputFile out(header_path.c_str(), kGeometryHead, {nullptr, " cannot be opened"});
   out.write(text.data(), text.size());

@@ -23,11 +23,7 @@ std::string without_extension(const std::string& path);
 // Sets the geometry settings to their defaults, then from the geometry header <stem>.txt of a
 // native file when that file exists.
 void read_geometry_of(const std::string& path);
-// Writes the geometry settings as the geometry header of the native file at path, each number
-// with the fewest digits that read back as the same float.
+// Writes the geometry settings as the geometry header of the native file at path.
 void write_geometry_of(const std::string& path);
-
-// The shortest "%.Ng" text that strtof reads back as the same float.
-std::string shortest_float(float value);
 
 }  // namespace brintom

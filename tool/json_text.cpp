@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tool/file_kind.hpp"
+#include "converter/geometry_header.hpp"
 
 namespace brintom {
 
