@@ -1,5 +1,5 @@
 // End to end: runs the built brintom command and checks its statuses, messages and files.
-#include <dirent.h>
+#include <glob.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "test_support.hpp"
 
@@ -32,15 +31,12 @@ Outcome brintom(const std::string& arguments, const char* program = BRINTOM) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
 }
 
-// Files of a folder whose names start with prefix, hidden ones included.
-std::vector<std::string> files_starting(const std::string& folder, const std::string& prefix) {
-  std::vector<std::string> names;
-  DIR* dir = ::opendir(folder.c_str());
-  for (dirent* entry; dir != nullptr && (entry = ::readdir(dir)) != nullptr;) {
-    if (std::string(entry->d_name).rfind(prefix, 0) == 0) names.push_back(entry->d_name);
-  }
-  if (dir != nullptr) ::closedir(dir);
-  return names;
+// How many files match a pattern; a leading dot in it matches hidden files.
+std::size_t matching(const std::string& pattern) {
+  glob_t found{};
+  const std::size_t count = ::glob(pattern.c_str(), 0, nullptr, &found) == 0 ? found.gl_pathc : 0;
+  ::globfree(&found);
+  return count;
 }
 
 TEST(Brintom, ConvertsEveryKindAndBackByteForByte) {
@@ -51,24 +47,23 @@ TEST(Brintom, ConvertsEveryKindAndBackByteForByte) {
   write_file(base + "s.mesh", host_bytes(3, 3, 1.0f, 2.0f, 1.0f, 1.0f, 1.0f, 2.0f, 1.0f, 1.0f, 1.5f,
                                          1, 3, 1, 2, 3, 1, 1.0f));
   struct Row {
-    const char* input;
-    const char* native;   // the native output's extension
+    std::string input;    // whose extension the native output takes
     const char* options;  // for the conversion to VTK
     bool exact;           // whether the native file comes back whole (ASCII images keep 2 decimals)
   };
   const Row rows[] = {
-      {"s.image", ".image", "", true},                            // binary floats
-      {"s.image", ".image", "--format ascii", false},             // RECTILINEAR_GRID text
-      {"s.image", ".image", "--format ascii-structured", false},  // STRUCTURED_POINTS text
-      {"s.mask", ".mask", "", true},                              // binary unsigned_short
-      {"s.mask", ".mask", "--format=ascii", true},                // save_mask_vtk's file
-      {"s.mesh", ".mesh", "", true},                              // POLYDATA
+      {"s.image", "", true},                            // binary floats
+      {"s.image", "--format ascii", false},             // RECTILINEAR_GRID text
+      {"s.image", "--format ascii-structured", false},  // STRUCTURED_POINTS text
+      {"s.mask", "", true},                             // binary unsigned_short
+      {"s.mask", "--format=ascii", true},               // save_mask_vtk's file
+      {"s.mesh", "", true},                             // POLYDATA
   };
   for (const Row& row : rows) {
-    const std::string a = base + "a.vtk", b = base + "b" + row.native, c = base + "c.vtk";
+    const std::string a = base + "a.vtk", b = base + "b" + row.input.substr(1), c = base + "c.vtk";
     write_file(c, "earlier");
     ::chmod(c.c_str(), 0640);
-    const std::string how = std::string(row.input) + " " + row.options;
+    const std::string how = row.input + " " + row.options;
     EXPECT_EQ(
         brintom("convert " + std::string(row.options) + " " + base + row.input + " " + a).status, 0)
         << how;
@@ -80,7 +75,7 @@ TEST(Brintom, ConvertsEveryKindAndBackByteForByte) {
     }
     struct stat info {};
     EXPECT_EQ(::stat(c.c_str(), &info) == 0 ? info.st_mode & 0777 : 0, 0640u) << how;
-    if (std::string(row.native) != ".mesh" && std::string(row.options).empty()) {
+    if (row.input != "s.mesh" && std::string(row.options).empty()) {
       EXPECT_EQ(read_file(base + "b.txt"),
                 "Label {Head scan}\nColumnSpacing 0.3\nRowSpacing 1\nSliceSpacing 1\n"
                 "ColumnOrigin 0\nRowOrigin 0\nSliceOrigin -60\n")
@@ -96,14 +91,10 @@ TEST(Brintom, ConvertsEveryKindAndBackByteForByte) {
 }
 
 TEST(Brintom, WritesEveryFrameAndTheSeries) {
-  const std::string base = temp_path(""), stem = base.substr(base.rfind('/') + 1);
+  const std::string base = temp_path("");
   write_file(base + "d.image", host_bytes(2, 1, 1, 3, 0.0f, 1.0f, 10.0f, 11.0f, 20.0f, 21.0f));
+  // The series file's text and every frame's values: vtk_converter_check.py.
   ASSERT_EQ(brintom("convert " + base + "d.image " + base + "out.vtk").status, 0);
-  EXPECT_EQ(read_file(base + "out.vtk.series"),
-            "{\"file-series-version\": \"1.0\", \"files\": [{\"name\": \"" + stem +
-                "out_000.vtk\", \"time\": 0}, {\"name\": \"" + stem +
-                "out_001.vtk\", \"time\": 1}, {\"name\": \"" + stem +
-                "out_002.vtk\", \"time\": 2}]}\n");
   EXPECT_FALSE(file_exists(base + "out.vtk"));
   ASSERT_EQ(brintom("convert --frame 1 " + base + "d.image " + base + "one.vtk").status, 0);
   EXPECT_EQ(read_file(base + "one.vtk"), read_file(base + "out_001.vtk"));
@@ -143,13 +134,13 @@ TEST(Brintom, RefusesWithUsageOrMessage) {
 }
 
 TEST(Brintom, KilledConversionLeavesEarlierOutput) {
-  const std::string base = temp_path(""), folder = base.substr(0, base.rfind('/'));
-  const std::string stem = base.substr(base.rfind('/') + 1);
+  const std::string base = temp_path(""), slash = base.substr(0, base.rfind('/') + 1);
+  const std::string hidden_files = slash + "." + base.substr(slash.size()) + "*";
   const int columns = 1 << 22;  // long enough in ASCII to be caught while it writes
   write_file(base + "big.image", host_bytes(columns, 1, 1, 1) + std::string(4u * columns, '\0'));
   for (int signal : {SIGKILL, SIGTERM}) {
     write_file(base + "out.vtk", "earlier");
-    const std::size_t hidden = files_starting(folder, "." + stem).size();
+    const std::size_t hidden = matching(hidden_files);
     const pid_t child = ::fork();
     if (child == 0) {
       ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
@@ -158,7 +149,7 @@ TEST(Brintom, KilledConversionLeavesEarlierOutput) {
       ::_exit(127);
     }
     // Wait for the hidden file to fill, then kill.
-    for (int i = 0; i < 2000 && files_starting(folder, "." + stem).size() == hidden; ++i) {
+    for (int i = 0; i < 2000 && matching(hidden_files) == hidden; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(child, signal);
@@ -167,7 +158,7 @@ TEST(Brintom, KilledConversionLeavesEarlierOutput) {
     EXPECT_TRUE(WIFSIGNALED(status)) << signal;
     EXPECT_EQ(read_file(base + "out.vtk"), "earlier") << signal;
     // After SIGKILL only the hidden file may remain; SIGTERM removes it.
-    EXPECT_EQ(files_starting(folder, "." + stem).size(), hidden + (signal == SIGKILL));
+    EXPECT_EQ(matching(hidden_files), hidden + (signal == SIGKILL));
   }
 }
 

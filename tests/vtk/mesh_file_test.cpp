@@ -41,8 +41,7 @@ std::string read_mesh(const char* path) {
   EXPECT_EQ(std::vector<float>(mesh->weights + 1, mesh->weights + 1 + vector_size(mesh->weights)),
             std::vector<float>(polygons, 1.0f));
   EXPECT_TRUE(mesh->aux_integers == nullptr && mesh->aux_block == nullptr);
-  free_mesh(mesh);
-  EXPECT_EQ(std::vector<int>({Matcnt, Imatcnt, Vecnt}), std::vector<int>(3, 0));
+  free_mesh(mesh);  // expect_reads checks that nothing stays accounted
   return text;
 }
 
@@ -108,7 +107,6 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     {one + "POLYGONS 2 1\nOFFSETS int\n0 1\nMETADATA\nINFORMATION 0\n\nCONNECTIVITY int\n0\n", "1 1 1 | 1", ""},
     {one + "POLYGONS 3 4\nOFFSETS int\n0 2 4\nCONNECTIVITY int\n0 0 0",
      "1 1 1 | 1 1, 1 1 warning: vtk file %s: 1 of 4 CONNECTIVITY values missing, read as 0\n", ""},
-    {one + "POLYGONS 0 0\nOFFSETS int\nCONNECTIVITY int\n", "1 1 1 |", ""},
     // no points, no polygons: no vertex count is read
     {kHead + "POINTS 0 float\nPOLYGONS 0 0\n", " |", ""},
     // coordinates and indices as the C scanner reads them; indices + 1 wrap
@@ -127,7 +125,6 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
     {kHead + "POINTS float\n0 0 0\n" + polygons,     "", "Mesh %s. Mesh is not in float format\n"},  // no count, no type
     {kHead + "POINTS -1 float\n" + polygons,         "", "Mesh %s. Mesh POINTS count is missing, negative or too large\n"},
     {kHead + "POINTS 2147483648 float\n" + polygons, "", "Mesh %s. Mesh POINTS count is missing, negative or too large\n"},
-    {one + "POLYGONS\n3 0 0 0\n", "", counts}, {one + "POLYGONS 1\n3 0 0 0\n", "", counts},
     {one + "POLYGONS -1 4\n3 0 0 0\n", "", counts}, {one + "POLYGONS 1 -4\n3 0 0 0\n", "", counts},
     {one + "POLYGONS 1 4\n", "", vertex_count}, {one + "POLYGONS 1 4\n-3 0 0 0\n", "", vertex_count},
     {one + "POLYGONS 1 4\n2147483648 0\n",           "", vertex_count},
@@ -177,12 +174,6 @@ TEST_F(MeshFileDeathTest, BinaryLayouts) {
      big_endian_bytes(3, 0, 1, 2, 3, 2, 1, 0) + "\n" + after, xyz + " 1 2 3, 3 2 1", ""},
     {head + points + offsets + big_endian_bytes(0, 1, 2, 2),
      xyz + " 1 2 3, 3 1 1 warning: vtk file %s: 2 of 6 CONNECTIVITY values missing, read as 0\n", ""},
-    {head + points + "POLYGONS 2 7\n" + big_endian_bytes(3, 0, 1, 2, 2, 0, 1), "",
-     "Mesh %s. Mesh polygons differ in vertex count\n"},
-    {head + points + "POLYGONS 3 6\nOFFSETS vtktypeint32\n" + big_endian_bytes(0, 3, 2), "",
-     "Mesh %s. Mesh OFFSETS decrease\n"},
-    {head + "POINTS 1 int\n" + big_endian_bytes(0, 0, 0), "", "Mesh %s. Mesh is not in float format\n"},
-    {"# vtk DataFile Version 5.1\nt\nbinary\nDATASET POLYDATA\n", "", "vtk mesh file not ASCII\n"},
   }, read_mesh);
   // clang-format on
 }

@@ -73,7 +73,9 @@ TEST_P(PreambleDeathTest, EveryCheckWithItsMessage) {
     {"#\n  \n" + l3 + l4,        "", c.empty_title},
     {"#\nt\n \n" + l4,           "", "empty BINARY/ASCII line\n"},
   };
-  if (c.probe) rows.push_back({"#\nt\n" + l3 + "\n", "1", ""});  // line 4 is never read
+  // the probe: ASCII or not, line 4 never read; with two lines the encoding word is empty
+  if (c.probe) rows.insert(rows.end(), {{"#\nt\n  ASCII trailing\n\n", "1", ""},
+                                        {"#\nt\nBINARY\n", "0", ""}, {"#\nt\n", "0", ""}});
   if (!c.probe) rows.insert(rows.end(), {
     {"#\nt\n" + lower + l4,                "", c.wrong_encoding},
     {"#\nt\n" + l3 + "\t \n",              "", "empty DATASET line\n"},
@@ -114,11 +116,6 @@ TEST_F(ReadVtkPreambleDeathTest, LineCapacitiesAndWords) {
     {line62 + "\nNEXT\n",  "NEXT\n",   ""},
     {line62 + " \nNEXT\n", "\nNEXT\n", ""},
   }, [](const char* path) { return rest_after(path, VtkReader::binary_image); });
-  // the probe tells ASCII from anything else
-  expect_reads({
-    // with two lines the encoding word is empty
-    {"#\nt\n  ASCII trailing\n", "1", ""}, {"#\nt\nBINARY\n", "0", ""}, {"#\nt\n", "0", ""},
-  }, [](const char* path) { return std::to_string(file_type_vtk(path)); });
   // clang-format on
 }
 

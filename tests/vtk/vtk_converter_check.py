@@ -1,8 +1,10 @@
-"""Files that brintom2vtk writes, opened by VTK's legacy reader."""
+"""Files that brintom2vtk and brintom write, opened by VTK's legacy reader; brintom's series file
+in ParaView's exact form."""
+import json
 import random
 import struct
 
-from vtk_support import CONVERTER, expect_equal, finish, path, read_vtk, run, values
+from vtk_support import BRINTOM, CONVERTER, expect_equal, finish, path, read_vtk, run, values
 
 KEYS = ("ColumnSpacing", "RowSpacing", "SliceSpacing", "ColumnOrigin", "RowOrigin", "SliceOrigin")
 for name, dims, geometry in (  # columns rows slices; spacing, then origin
@@ -37,4 +39,19 @@ for name, dims, geometry in (  # columns rows slices; spacing, then origin
         # decimals in ASCII ("%8.2f ").
         kept = float.hex if mode == "binary" else lambda value: float("%.2f" % value)
         expect_equal(case, "values", list(map(kept, values(scalars))), list(map(kept, voxels)))
+
+# brintom converts a multi-frame image to one file a frame, named in the series file.
+dims, count, frames = (5, 4, 3), 60, 4
+voxels = [(n * 37 % 1999 - 999) * 0.5 for n in range(count * frames)]  # exact as floats, distinct
+with open(path("dynamic.image"), "wb") as file:
+    file.write(struct.pack(f"<4i{count * frames}f", *dims, frames, *voxels))
+run("convert", BRINTOM, "convert", path("dynamic.image"), path("out.vtk"))
+names = [f"out_{n:03d}.vtk" for n in range(frames)]
+expect_equal("series", "text", open(path("out.vtk.series")).read(), json.dumps(
+    {"file-series-version": "1.0", "files": [{"name": name, "time": n}
+                                              for n, name in enumerate(names)]}) + "\n")
+for n, name in enumerate(names):
+    data = read_vtk(path(name)).GetOutput()
+    expect_equal(name, "dimensions, values", (data.GetDimensions(), values(
+        data.GetPointData().GetScalars())), (dims, voxels[n * count:(n + 1) * count]))
 finish()

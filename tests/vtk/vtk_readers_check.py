@@ -63,8 +63,8 @@ def vtk_image(name, dataset, kind, binary, coordinates=vtk.vtkFloatArray, blocks
 
 
 # Structured points of every type our readers take, binary and ASCII, with and without the
-# blocks; rectilinear grids with float and double coordinates (VTK ends each binary coordinate
-# array with a line feed).
+# blocks (binary FIELD arrays holding a line feed byte); rectilinear grids with float and double
+# coordinates (VTK ends each binary coordinate array with a line feed).
 CASES = [("points", "binary", kind, vtk.vtkFloatArray, blocks)
          for kind in ARRAYS for blocks in (False, True)]
 CASES += [("points", "ascii", kind, vtk.vtkFloatArray, blocks)

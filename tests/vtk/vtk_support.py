@@ -1,6 +1,7 @@
 """What the checks against the real VTK library share. Each runs as `python3 CHECK.py <vtk_tool>
-<brintom2vtk>` and exits 77 (ctest: skipped) when VTK's Python module cannot be imported, so a
-machine without VTK never reports a pass; else 1 after any failed comparison, 0 when all held.
+<brintom2vtk> <brintom>` and exits 77 (ctest: skipped) when VTK's Python module cannot be
+imported, so a machine without VTK never reports a pass; else 1 after any failed comparison, 0
+when all held.
 """
 import os
 import struct
@@ -14,7 +15,7 @@ except ImportError as error:
     print(f"skipped: VTK's Python module cannot be imported ({error})")
     sys.exit(77)
 
-TOOL, CONVERTER = sys.argv[1:3]
+TOOL, CONVERTER, BRINTOM = sys.argv[1:4]
 SCRATCH = tempfile.TemporaryDirectory()
 cases, failures = set(), set()
 

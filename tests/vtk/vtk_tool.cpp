@@ -1,7 +1,6 @@
-// Our library's side of the checks against the real VTK library (tests/vtk/*_check.py):
+// Our readers' side of the checks against the real VTK library (tests/vtk/*_check.py):
 //   read-binary|read-ascii|read-mask PATH  prints "columns rows slices", then the voxels
 //   read-mesh PATH  prints "points polygons vertices", each point's x y z, each polygon's indices
-//   write-mask|write-short|write-mesh PATH  writes the fixed Mask or Mesh the check expects
 // One number a line; floats in hexadecimal notation, so that they arrive exactly.
 #include <brintom.hpp>
 #include <cstdio>
@@ -40,28 +39,6 @@ int main(int argc, char** argv) {
     for (int j = 1; j <= polygons; ++j) {
       for (int k = 1; k <= vertices; ++k) std::printf("%d\n", mesh->polygons[k][j]);
     }
-    free_mesh(mesh);
-  } else if (command == "write-mask" || command == "write-short") {
-    Mask m = new_mask(2, 3, 5);  // 30 voxels: ASCII lines of 8 and a short one
-    for (int i = 0; i < 30; ++i) m[0][0][i] = static_cast<short>(i * 2731 % 65536 - 32768);
-    Label = copy("mask title");
-    ColumnSpacing = 0.5f, RowSpacing = 2.0f, SliceSpacing = 3.0f;
-    ColumnOrigin = -1.0f, RowOrigin = 4.0f, SliceOrigin = 0.25f;
-    command == "write-mask" ? save_mask_vtk(path, m) : save_image_vtk_binary_short(path, m, 1);
-    free_mask(m);
-  } else if (command == "write-mesh") {
-    Mesh* mesh = new_mesh();
-    mesh->points = new_matrix(3, 7);
-    for (int i = 1; i <= 7; ++i) {
-      mesh->points[1][i] = 0.25f * static_cast<float>(i * i) - 3.0f;
-      mesh->points[2][i] = static_cast<float>(i) + 1.0f;
-      mesh->points[3][i] = 1.0f / static_cast<float>(i);
-    }
-    mesh->polygons = new_integer_matrix(3, 5);
-    for (int j = 1; j <= 5; ++j) {
-      for (int k = 1; k <= 3; ++k) mesh->polygons[k][j] = (j + k * 2) % 7 + 1;
-    }
-    save_mesh_vtk(path, mesh, "mesh title");
     free_mesh(mesh);
   } else {
     std::fputs("vtk_tool: unknown command; see the list on top of vtk_tool.cpp\n", stderr);
