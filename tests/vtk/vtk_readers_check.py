@@ -1,6 +1,5 @@
 """Files that VTK's own legacy writers make, read by our readers as VTK's readers read them."""
-from vtk_support import (TOOL, expect_equal, f32, finish, path, read_voxels, read_vtk, run, values,
-                         vtk)
+from vtk_support import expect_equal, f32, finish, path, read_native, read_vtk, values, vtk
 
 DIMS = (4, 3, 2)  # columns, rows, slices: VTK x, y, z
 FLOATS = [(i * 37 % 29 - 14) * 0.375 for i in range(24)]
@@ -78,11 +77,10 @@ for dataset, encoding, kind, coordinates, blocks in CASES:
     expect_equal(name, "dimensions VTK read", expected[0], DIMS)
     # Our image reader for the encoding; a file of shorts is a Mask file as well, and so is a
     # binary one of unsigned shorts, whose 16-bit patterns come back as the shorts that wrote them.
-    expect_equal(name, "read-" + encoding, read_voxels(name, "read-" + encoding, path(name)),
-                 expected)
+    expect_equal(name, "image read", read_native(name, path(name), "image"), expected)
     if "short" in kind and (encoding == "binary" or kind == "short"):
         patterns = [v - 65536 if v > 32767 else v for v in expected[1]]
-        expect_equal(name, "read-mask", read_voxels(name, "read-mask", path(name)),
+        expect_equal(name, "mask read", read_native(name, path(name), "mask"),
                      (expected[0], patterns))
     if blocks:  # the check would prove less if VTK had left any block out
         text = open(path(name), "rb").read()
@@ -116,21 +114,18 @@ for name, version, binary, point_type, polygons in MESHES:
     data.GetFieldData().AddArray(array(vtk.vtkFloatArray, [8.625]))
     writer.SetFileVersion(version)
     write(name, writer, data, binary)
-    numbers = run(name, TOOL, "read-mesh", path(name), status=10 if message else 0)
+    ours = read_native(name, path(name), "mesh", status=10 if message else 0)
     if message:
-        expect_equal(name, "refusal", numbers, f"Mesh {path(name)}. Mesh {message}\n")
+        expect_equal(name, "refusal", ours, f"Mesh {path(name)}. Mesh {message}\n")
         continue
-    numbers = numbers.split()
     read = read_vtk(path(name)).GetOutput()  # what VTK's own reader takes from the file
     vtk_points = [read.GetPoint(i) for i in range(read.GetNumberOfPoints())]
     vtk_polygons = []
     for j in range(read.GetNumberOfCells()):
         ids = read.GetCell(j).GetPointIds()
         vtk_polygons += [ids.GetId(k) + 1 for k in range(ids.GetNumberOfIds())]
-    expect_equal(name, "counts, points, polygons",
-                 ([int(n) for n in numbers[:3]], [float.fromhex(n) for n in numbers[3:21]],
-                  [int(n) for n in numbers[21:]]),
-                 ([6, len(polygons), len(polygons[0])],
+    expect_equal(name, "counts, points, polygons", ours,
+                 ((6, len(polygons), len(polygons[0])),
                   [f32(f32(c) + 1.0) for point in vtk_points for c in point], vtk_polygons))
     expect_equal(name, "METADATA and FIELD written", [b"METADATA" in open(path(name), "rb").read(),
                                                       b"FIELD" in open(path(name), "rb").read()],

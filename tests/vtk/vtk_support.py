@@ -1,7 +1,6 @@
-"""What the checks against the real VTK library share. Each runs as `python3 CHECK.py <vtk_tool>
-<brintom2vtk> <brintom>` and exits 77 (ctest: skipped) when VTK's Python module cannot be
-imported, so a machine without VTK never reports a pass; else 1 after any failed comparison, 0
-when all held.
+"""What the checks against the real VTK library share. Each runs as `python3 CHECK.py <brintom2vtk>
+<brintom>` and exits 77 (ctest: skipped) when VTK's Python module cannot be imported, so a machine
+without VTK never reports a pass; else 1 after any failed comparison, 0 when all held.
 """
 import os
 import struct
@@ -15,7 +14,7 @@ except ImportError as error:
     print(f"skipped: VTK's Python module cannot be imported ({error})")
     sys.exit(77)
 
-TOOL, CONVERTER, BRINTOM = sys.argv[1:4]
+CONVERTER, BRINTOM = sys.argv[1:3]
 SCRATCH = tempfile.TemporaryDirectory()
 cases, failures = set(), set()
 
@@ -49,10 +48,29 @@ def run(name, *command, status=0):
     return result.stdout
 
 
-def read_voxels(name, command, file):
-    """(columns, rows, slices) and the voxels that our reader takes from the file."""
-    words = run(name, TOOL, command, file).split()
-    return tuple(int(word) for word in words[:3]), [float.fromhex(word) for word in words[3:]]
+def read_native(name, file, kind, status=0):
+    """What our reader for the kind takes from a VTK file, as brintom converts it to a native file
+    (images by the file's encoding): for an image or mask ((columns, rows, slices), voxels); for a
+    mesh ((points, polygons, vertices), each point's x y z, each polygon's indices). A refusal
+    gives its message. Unpacking the whole file fails on any byte too many or too few."""
+    out = path(f"{os.path.basename(file)}.{kind}")
+    printed = run(name, BRINTOM, "convert", file, out, status=status)
+    if status or not os.path.exists(out):
+        return printed
+    data = open(out, "rb").read()
+    if kind == "mesh":
+        points = struct.unpack_from("<i", data)[0]
+        polygons, vertices = struct.unpack_from("<2i", data, 8 + 12 * points)
+        weights = struct.unpack_from("<i", data, 16 + 12 * points + 4 * polygons * vertices)[0]
+        words = struct.unpack(f"<2i{3 * points}f2i{polygons * vertices}i1i{weights}f", data)
+        rows = words[2:2 + 3 * points], words[4 + 3 * points:4 + 3 * points + polygons * vertices]
+        return ((points, polygons, vertices), [rows[0][r * points + i] for i in range(points)
+                                               for r in range(3)],
+                [rows[1][k * polygons + j] for j in range(polygons) for k in range(vertices)])
+    header, letter = ("<4i", "f") if kind == "image" else ("<3i", "h")
+    dims = struct.unpack_from(header, data)
+    count = dims[0] * dims[1] * dims[2] * (dims[3] if kind == "image" else 1)
+    return dims[:3], list(struct.unpack(f"{header}{count}{letter}", data)[len(dims):])
 
 
 def read_vtk(file):
