@@ -1,5 +1,6 @@
 #pragma once
 
+// Every test file includes this header, and with it the system and standard headers below.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,14 +1,10 @@
 // End to end: runs the built converter and checks its exit status, its output and its file.
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "test_support.hpp"
 

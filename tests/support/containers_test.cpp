@@ -3,10 +3,6 @@
 #include <array>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "support/settings.hpp"
 #include "support/text.hpp"

@@ -2,11 +2,8 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
-#include <string>
 
 #include "test_support.hpp"
 

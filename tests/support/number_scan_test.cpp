@@ -1,13 +1,7 @@
 #include "support/number_scan.hpp"
 
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "test_support.hpp"
 

@@ -1,9 +1,5 @@
 #include "support/strings.hpp"
 
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "test_support.hpp"
 
 namespace brintom {

@@ -1,13 +1,9 @@
 #include "volume/frame.hpp"
 
-#include <unistd.h>
-
 #include <array>
 #include <climits>
-#include <cstring>
 #include <memory>
 #include <random>
-#include <string>
 #include <tuple>
 
 #include "test_support.hpp"

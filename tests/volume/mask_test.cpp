@@ -2,8 +2,6 @@
 
 #include <array>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "test_support.hpp"
 

@@ -2,9 +2,7 @@
 
 #include <array>
 #include <climits>
-#include <cstdlib>
 #include <random>
-#include <string>
 
 #include "test_support.hpp"
 
