@@ -202,22 +202,5 @@ TEST(NumberScanner, SweepLongTextsAcrossBlockEnds) {
   }
 }
 
-// After give_back other reads take the stream on; scanning resumes from where they left it.
-TEST(NumberScanner, CarriesOnAfterGivingTheStreamBack) {
-  std::FILE* file = open_text("12 x 7");
-  {
-    NumberScanner scanner(file);
-    long number = 0;
-    EXPECT_EQ(scanner.scan_long(number), 1);
-    EXPECT_EQ(scanner.scan_long(number), 0);  // "x": no number, nothing taken
-    scanner.give_back();
-    EXPECT_EQ(std::fgetc(file), 'x');
-    EXPECT_EQ(scanner.scan_long(number), 1);
-    EXPECT_EQ(number, 7);
-    EXPECT_EQ(scanner.scan_long(number), EOF);
-  }
-  std::fclose(file);
-}
-
 }  // namespace
 }  // namespace brintom
