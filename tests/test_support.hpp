@@ -1,5 +1,6 @@
 #pragma once
 
+// Every test file includes this header, and with it the system and standard headers below.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -29,14 +30,14 @@
 
 // Fatal messages go to stdout, but a death test sees only stderr: the child points stdout at
 // stderr. Eq: the exact text, newline included.
-#define EXPECT_FATAL(statement, text)                                        \
-  EXPECT_EXIT(                                                               \
-      {                                                                      \
-        BRINTOM_NO_LEAK_CHECK();                                             \
-        std::fflush(stdout);                                                 \
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);                                \
-        statement;                                                           \
-      },                                                                     \
+#define EXPECT_FATAL(statement, text)         \
+  EXPECT_EXIT(                                \
+      {                                       \
+        BRINTOM_NO_LEAK_CHECK();              \
+        std::fflush(stdout);                  \
+        ::dup2(STDERR_FILENO, STDOUT_FILENO); \
+        statement;                            \
+      },                                      \
       ::testing::ExitedWithCode(10), ::testing::Eq(std::string(text)))
 
 namespace brintom::test {

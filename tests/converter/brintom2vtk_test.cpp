@@ -1,14 +1,10 @@
 // End to end: runs the built converter and checks its exit status, its output and its file.
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "test_support.hpp"
 
@@ -157,7 +153,6 @@ TEST_F(ConverterTest, OutputThatIsTheInputAndPipedInputAreLoadedFirst) {
   EXPECT_EQ(read_file(image), kBinaryFile);
 
   // A pipe tells no size, so it is read whole before the (absent) truncation warning is due.
-  write_file(base_ + ".txt", "Label {Head scan}\nColumnSpacing 0.5\n");
   std::remove(image.c_str());
   ASSERT_EQ(::mkfifo(image.c_str(), 0600), 0);
   const pid_t writer = ::fork();

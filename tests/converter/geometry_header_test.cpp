@@ -1,7 +1,6 @@
 #include "converter/geometry_header.hpp"
 
 #include <array>
-#include <string>
 
 #include "test_support.hpp"
 

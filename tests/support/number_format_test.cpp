@@ -2,11 +2,8 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
-#include <string>
 
 #include "test_support.hpp"
 
@@ -37,20 +34,14 @@ struct Mismatches {
 };
 
 const float kInf = std::numeric_limits<float>::infinity();
-const float kNan = std::numeric_limits<float>::quiet_NaN();
 
-// Signed zeros and NaNs, exact ties (to even), values beside a tie, a field too narrow, subnormals,
-// the extremes; for %g also six against seven digits, the smallest plain form, three-digit
-// exponents and the largest grid coordinate of a Mask (32767).
+// Signed zeros, infinities, the field's widest value and the first too wide, the extremes (the
+// sweeps take ties, NaNs, subnormals); for %g also NaNs, six against seven digits, the smallest
+// plain form, three-digit exponents and the largest grid coordinate of a Mask (32767).
 TEST(NumberFormat, SpecialValuesAsPrintf) {
   Mismatches mismatches;
-  const float subnormal = float_of(0x007FFFFF), signalling = float_of(0x7F800001);
-  const float payload = float_of(0xFFC12345);
-  for (float value :
-       {0.0f,          -0.0f,          1.0f,       -0.5f,     0.125f,    0.375f, -2.625f,
-        0.005f,        0.025f,         -0.001f,    99999.99f, 100000.0f, 1e10f,  -1e10f,
-        3.4028235e38f, -3.4028235e38f, 1e-45f,     -1e-45f,   subnormal, kInf,   -kInf,
-        kNan,          -kNan,          signalling, payload}) {
+  for (float value : {0.0f, -0.0f, 99999.99f, 100000.0f, 3.4028235e38f, -3.4028235e38f, 1e-45f,
+                      -1e-45f, kInf, -kInf}) {
     mismatches.fixed2(value);
   }
   const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");

@@ -1,13 +1,7 @@
 #include "support/number_scan.hpp"
 
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "test_support.hpp"
 
@@ -206,23 +200,6 @@ TEST(NumberScanner, SweepLongTextsAcrossBlockEnds) {
     const std::string text = std::string((std::size_t{1} << 20) - 48 + shift, ' ') + tokens;
     for (Kind kind : {Kind::floating, Kind::integer, Kind::runs}) same_as_fscanf(text, kind);
   }
-}
-
-// After give_back other reads take the stream on; scanning resumes from where they left it.
-TEST(NumberScanner, CarriesOnAfterGivingTheStreamBack) {
-  std::FILE* file = open_text("12 x 7");
-  {
-    NumberScanner scanner(file);
-    long number = 0;
-    EXPECT_EQ(scanner.scan_long(number), 1);
-    EXPECT_EQ(scanner.scan_long(number), 0);  // "x": no number, nothing taken
-    scanner.give_back();
-    EXPECT_EQ(std::fgetc(file), 'x');
-    EXPECT_EQ(scanner.scan_long(number), 1);
-    EXPECT_EQ(number, 7);
-    EXPECT_EQ(scanner.scan_long(number), EOF);
-  }
-  std::fclose(file);
 }
 
 }  // namespace

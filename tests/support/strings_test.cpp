@@ -1,9 +1,5 @@
 #include "support/strings.hpp"
 
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "test_support.hpp"
 
 namespace brintom {
@@ -15,8 +11,7 @@ using test::take;
 TEST(Strings, JoinsComparesAndConverts) {
   EXPECT_EQ(take(copy("")), "");
   EXPECT_EQ(take(cat("ab", "")), "ab");
-  EXPECT_EQ(take(cat2("Image output file ", "out.vtk", "cannot be opened")),
-            "Image output file out.vtkcannot be opened");
+  EXPECT_EQ(take(cat2("a ", "b", "c")), "a bc");
   EXPECT_EQ(take(cat3("a", "b", "c", "d")), "abcd");
   char* s = new_string(5);
   EXPECT_EQ(std::string(s, 6), std::string(6, '\0'));  // zero-filled, the terminator included

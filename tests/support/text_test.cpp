@@ -1,10 +1,5 @@
 #include "support/text.hpp"
 
-#include <cstdio>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "support/fatal.hpp"
 #include "test_support.hpp"
 

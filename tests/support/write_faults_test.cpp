@@ -1,8 +1,6 @@
 // Every writer of the library against a full device, a directory it cannot write in, and a disk
 // that fills up half way: exit status 10, a message that names the path, no partial file left.
 #include <functional>
-#include <iterator>
-#include <string>
 
 #include "brintom.hpp"
 #include "support/output_file.hpp"

@@ -1,13 +1,9 @@
 #include "volume/frame.hpp"
 
-#include <unistd.h>
-
 #include <array>
 #include <climits>
-#include <cstring>
 #include <memory>
 #include <random>
-#include <string>
 #include <tuple>
 
 #include "test_support.hpp"
@@ -96,22 +92,6 @@ TEST_F(FrameTest, SaveWritesTheNativeLayoutAndLoadKeepsEveryBit) {
   free_image(loaded);
 }
 
-TEST_F(FrameTest, TruncatedVoxelsReadAsZeroWithAWarning) {
-  // Two frames of 3 voxels announced, 2 and a half present: the half voxel is missing too, 0.0.
-  const std::string path = temp_path(".image");
-  write_file(path, host_bytes(3, 1, 1, 2, 1.0f, 2.0f, short{0x2211}));
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  Image* image = load_image(path.c_str());
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "warning: image file " + path + " is truncated: 4 voxels missing, read as 0.0\n");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  const float* a = image->frames[0][0][0];
-  const float* b = image->frames[1][0][0];
-  EXPECT_EQ(host_bytes(a[0], a[1], a[2], b[0]), host_bytes(1.0f, 2.0f, 0.0f, 0.0f));
-  free_image(image);
-}
-
 TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
   const std::string path = temp_path(".image");
   EXPECT_FATAL(load_image("/nonexistent/x.image"), " file /nonexistent/x.image cannot be opened");
@@ -123,21 +103,17 @@ TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
   const std::tuple<std::string, const char*, const char*> files[] = {
       {"", too_short, too_short},
       {host_bytes(1, 1, 1), too_short, too_short},
-      {host_bytes(4, 4, 0, 1), impossible, impossible},           // no slices
-      {host_bytes(4, 0, 4, 1), impossible, impossible},           // no rows
-      {host_bytes(4, -4, 4, 1), impossible, impossible},          // negative rows
       {host_bytes(-1, 4, 4, 1), impossible, impossible},          // negative columns
       {host_bytes(4, 4, 4, -1), impossible, impossible},          // negative frame count
       {host_bytes(4, 4, -4, 1), impossible, impossible},          // a placeholder's slices
       {host_bytes(65536, 65536, 65536, 1), impossible, far},      // voxel count overflows
       {host_bytes(2147483647, 1, 1, 1), impossible, impossible},  // above 2^24 columns
-      {host_bytes(1, 16777217, 1, 1), impossible, impossible},
-      {host_bytes(16777216, 1, 1, 1), far, far},  // 2^24 columns are possible    // above 2^24 rows
+      {host_bytes(1, 16777217, 1, 1), impossible, impossible},    // above 2^24 rows
+      {host_bytes(16777216, 1, 1, 1), far, far},                  // 2^24 columns are possible
       {host_bytes(16777216, 16777216, 16777216, 0), impossible, impossible},  // beyond 64 bits
-      // A few bytes cannot make us allocate gigabytes: 300 million frames, a 4 GiB volume, or
-      // frame tables whose total overflows.
+      // A few bytes cannot make us allocate gigabytes: 300 million frames, or frame tables whose
+      // total overflows.
       {host_bytes(1, 1, 1, 300000000), far, far},
-      {host_bytes(1024, 1024, 1024, 1) + std::string(4096, 'x'), far, far},
       {host_bytes(0, 65536, 32767, 2147483647), far, far},
   };
   for (const auto& [bytes, tail, stream_tail] : files) {
@@ -152,17 +128,27 @@ TEST_F(FrameDeathTest, LoadAndStreamRefuseImpossibleHeadersBeforeAllocating) {
   EXPECT_EQ(open_image_stream(path.c_str())->shape.voxels(), std::size_t{1} << 31);
 }
 
-TEST_F(FrameTest, StreamOfACutShortFileCountsAndZeroesTheMissingVoxelsAtOnce) {
-  const std::string image = temp_file(host_bytes(4, 1, 1, 1, 1.0f, 2.0f) + "\x01\x02", ".image");
+TEST_F(FrameTest, TruncatedVoxelsReadAsZeroWithAWarningLoadedOrStreamed) {
+  // Two frames of 3 voxels announced, 2 and a half present: the half voxel is missing too, 0.0.
+  const std::string path = temp_file(host_bytes(3, 1, 1, 2, 1.0f, 2.0f, short{0x2211}), ".image");
+  const std::string warning =
+      "warning: image file " + path + " is truncated: 4 voxels missing, read as 0.0\n";
   ::testing::internal::CaptureStderr();
-  const std::unique_ptr<VoxelSource> voxels = open_image_stream(image.c_str());
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "warning: image file " + image + " is truncated: 2 voxels missing, read as 0.0\n");
-  float pair[2];
-  for (const std::string& expected : {host_bytes(1.0f, 2.0f), host_bytes(0.0f, 0.0f)}) {
-    std::memset(pair, 0xFF, sizeof pair);  // what an earlier block left
-    EXPECT_EQ(voxels->next(pair, 2), pair);
-    EXPECT_EQ(host_bytes(pair[0], pair[1]), expected);
+  Image* image = load_image(path.c_str());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), warning);
+  const float* a = image->frames[0][0][0];
+  const float* b = image->frames[1][0][0];
+  EXPECT_EQ(host_bytes(a[0], a[1], a[2], b[0]), host_bytes(1.0f, 2.0f, 0.0f, 0.0f));
+  free_image(image);
+  // A stream warns as it opens, and zeroes what an earlier block left in the buffer.
+  ::testing::internal::CaptureStderr();
+  const std::unique_ptr<VoxelSource> voxels = open_image_stream(path.c_str());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), warning);
+  float three[3];
+  for (const std::string& expected : {host_bytes(1.0f, 2.0f, 0.0f), host_bytes(0.0f, 0.0f, 0.0f)}) {
+    std::memset(three, 0xFF, sizeof three);
+    EXPECT_EQ(voxels->next(three, 3), three);
+    EXPECT_EQ(host_bytes(three[0], three[1], three[2]), expected);
   }
 }
 

@@ -2,8 +2,6 @@
 
 #include <array>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "test_support.hpp"
 
@@ -99,10 +97,7 @@ TEST_F(MaskDeathTest, LoadMaskRefusesMissingFilesAndImpossibleHeaders) {
   const std::pair<std::string, const char*> files[] = {
       {"", too_short},
       {host_bytes(1, 1) + std::string(3, '\x01'), too_short},
-      {host_bytes(0, 1, 1, short{1}), outside},
-      {host_bytes(1, -1, 1, short{1}), outside},
-      {host_bytes(1, 1, 32768, short{1}), outside},                      // beyond a 16-bit word
-      {host_bytes(INT32_MAX, INT32_MAX, INT32_MAX, short{1}), outside},  // exabytes
+      {host_bytes(1, 1, 32768, short{1}), outside},  // beyond a 16-bit word
       // Dimensions the prefix holds, but 64 GiB that a 14-byte file cannot back.
       {host_bytes(32767, 32767, 32767, short{1}), " holds far less data than its header announces"},
   };
