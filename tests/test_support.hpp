@@ -97,6 +97,12 @@ inline void limit_file_size() {
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
+// How a program run from a test ended: its status (-1 when a signal ended it) and what it printed.
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
 // Resets the process-wide globals so that each test starts from process start; path_ is a
 // scratch output file.
 class GlobalsTest : public ::testing::Test {

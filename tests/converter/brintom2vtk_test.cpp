@@ -14,11 +14,6 @@ namespace {
 using namespace std::string_literals;
 using namespace test;  // the helpers of test_support.hpp
 
-struct Outcome {
-  int status;  // -1 when a signal ended the converter
-  std::string out, err;
-};
-
 // Runs the converter with its standard streams on files, or standard output on out_fd (a pipe),
 // and with at most address_space bytes of address space when that is not 0.
 Outcome run(const std::vector<std::string>& arguments, int out_fd = -1, rlim_t address_space = 0) {

@@ -17,11 +17,6 @@ namespace {
 
 using namespace test;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
 // The command with its arguments as one shell line (paths hold no blanks).
 Outcome brintom(const std::string& arguments, const char* program = BRINTOM) {
   const std::string out = temp_path(".out"), err = temp_path(".err");
@@ -63,16 +58,13 @@ TEST(Brintom, ConvertsEveryKindAndBackByteForByte) {
     const std::string a = base + "a.vtk", b = base + "b" + row.input.substr(1), c = base + "c.vtk";
     write_file(c, "earlier");
     ::chmod(c.c_str(), 0640);
-    const std::string how = row.input + " " + row.options;
-    EXPECT_EQ(
-        brintom("convert " + std::string(row.options) + " " + base + row.input + " " + a).status, 0)
-        << how;
-    EXPECT_EQ(brintom("convert " + a + " " + b).status, 0) << how;
-    EXPECT_EQ(brintom("convert " + std::string(row.options) + " " + b + " " + c).status, 0) << how;
-    EXPECT_EQ(read_file(c), read_file(a)) << how;
-    if (row.exact) {
-      EXPECT_EQ(read_file(b), read_file(base + row.input)) << how;
+    const std::string how = row.input + " " + row.options, options = row.options;
+    for (const std::string& pair :
+         {options + " " + base + row.input + " " + a, a + " " + b, options + " " + b + " " + c}) {
+      EXPECT_EQ(brintom("convert " + pair).status, 0) << how << ": " << pair;
     }
+    EXPECT_EQ(read_file(c), read_file(a)) << how;
+    if (row.exact) EXPECT_EQ(read_file(b), read_file(base + row.input)) << how;
     struct stat info {};
     EXPECT_EQ(::stat(c.c_str(), &info) == 0 ? info.st_mode & 0777 : 0, 0640u) << how;
     if (row.input != "s.mesh" && std::string(row.options).empty()) {
