@@ -58,8 +58,8 @@ TEST_F(MeshTest, SaveWritesBackEveryByteLoaded) {
   const std::string files[] = {
       host_bytes(50, 3) + words + host_bytes(30, 4) + words.substr(0, 480) + host_bytes(30) +
           words.substr(480),
-      host_bytes(0, 3, 1, 2, 7, 8, 1, 1.5f),  // P = 0: no coordinates; the polygons follow
-      host_bytes(0, 20, 0, 20, 0),            // as many rows without columns as the file has bytes
+      host_bytes(1, 3, 0.5f, -1.0f, 2.0f, 1, 2, 7, 8, 1, 1.5f),  // one point's rows of one
+      host_bytes(0, 20, 0, 20, 0),  // as many rows without columns as the file has bytes
   };
   for (const std::string& bytes : files) {
     Mesh* mesh = load(bytes);
