@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/number_format.hpp"
 #include "support/settings.hpp"
 #include "support/strings.hpp"
 #include "support/text.hpp"
@@ -82,15 +83,6 @@ void apply(const char* key, const char* value) {
 void reset_geometry() {
   for (const NumberKey& entry : kNumberKeys) *entry.target = entry.default_value;
   replace_label(copy(kLabelDefault));
-}
-
-std::string shortest_float(float value) {
-  char text[32];
-  for (int digits = 6; digits <= 9; ++digits) {  // nine digits always do
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-    if (string_to_float(text) == value) break;
-  }
-  return text;
 }
 
 std::string geometry_header_text() {

@@ -20,7 +20,4 @@ void read_geometry_header(std::FILE* file);
 // number with the fewest digits that read back as the same float.
 std::string geometry_header_text();
 
-// The shortest "%.Ng" text that reads back as the same float.
-std::string shortest_float(float value);
-
 }  // namespace brintom

@@ -3,7 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+
+#include "support/text.hpp"
 
 namespace brintom {
 namespace {
@@ -115,6 +118,15 @@ char* format_general(char* out, double value) {
 
 char* format_integer(char* out, long long value) {
   return std::to_chars(out, out + kFormattedRoom, value).ptr;
+}
+
+std::string shortest_float(float value) {
+  char text[32];
+  for (int digits = 6; digits <= 9; ++digits) {  // nine digits always do
+    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+    if (string_to_float(text) == value) break;
+  }
+  return text;
 }
 
 }  // namespace brintom

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace brintom {
 
@@ -16,5 +17,8 @@ char* format_fixed2_field(char* out, float value);
 char* format_general(char* out, double value);
 // "%d" (and "%lld": a wider value is written whole).
 char* format_integer(char* out, long long value);
+
+// The shortest "%.Ng" text that reads back as the same float.
+std::string shortest_float(float value);
 
 }  // namespace brintom

@@ -13,7 +13,7 @@
 #include "support/output_file.hpp"
 #include "support/settings.hpp"
 #include "support/strings.hpp"
-#include "tool/json_text.hpp"
+#include "support/json_text.hpp"
 #include "volume/image_stream.hpp"
 #include "volume/mask.hpp"
 #include "volume/mesh.hpp"

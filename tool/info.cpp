@@ -15,7 +15,7 @@
 #include "support/containers.hpp"
 #include "support/settings.hpp"
 #include "tool/file_kind.hpp"
-#include "tool/json_text.hpp"
+#include "support/json_text.hpp"
 #include "volume/image_stream.hpp"
 #include "volume/mask.hpp"
 #include "volume/mesh.hpp"

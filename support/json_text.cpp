@@ -1,9 +1,9 @@
-#include "tool/json_text.hpp"
+#include "support/json_text.hpp"
 
 #include <cmath>
 #include <cstdio>
 
-#include "converter/geometry_header.hpp"
+#include "support/number_format.hpp"
 
 namespace brintom {
 
