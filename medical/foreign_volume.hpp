@@ -8,12 +8,15 @@
 
 namespace brintom {
 
+// The tail of the message for a header or data file that cannot be opened: "file <path>" + it.
+inline constexpr char kInputCannotBeOpened[] = " cannot be opened\n";
+
 // The voxel types the NIfTI, NRRD and MetaImage formats share with us.
 enum class ScalarType { uint8, int8, int16, uint16, int32, uint32, float32, float64 };
 
 struct ScalarTypeRow {
   ScalarType type;
-  int width;         // bytes
+  int width;  // bytes
   bool integer;
   const char* word;  // as `brintom info` shows it
 };
@@ -21,9 +24,9 @@ const ScalarTypeRow& scalar_type_row(ScalarType type);
 
 // Where and how a volume's voxels are stored, as a header gives them.
 struct VoxelLayout {
-  std::string data_path;        // the file holding the voxels: the header's own, or a detached one
-  long long file_offset = 0;    // where the data stream starts in data_path; -1: the raw voxels
-                                // end the file (NRRD's "byte skip: -1")
+  std::string data_path;      // the file holding the voxels: the header's own, or a detached one
+  long long file_offset = 0;  // where the data stream starts in data_path; -1: the raw voxels
+                              // end the file (NRRD's "byte skip: -1")
   Compression compression = Compression::none;
   long long stream_offset = 0;  // decoded bytes passed over before the voxels (the header and
                                 // extensions inside a .nii.gz)

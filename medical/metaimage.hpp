@@ -17,6 +17,7 @@ ForeignVolume read_metaimage_header(std::FILE* file, const char* path);
 // a .mha, else the detached file's name. ElementType MET_FLOAT or MET_SHORT, little-endian,
 // CompressedData by the layout's compression (zlib), identity TransformMatrix, Offset and
 // ElementSpacing from the placement, the title as a comment.
-std::string metaimage_header_text(const ForeignVolume& volume, const std::string& element_data_file);
+std::string metaimage_header_text(const ForeignVolume& volume,
+                                  const std::string& element_data_file);
 
 }  // namespace brintom

@@ -1,0 +1,159 @@
+#include "medical/orientation.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "support/fatal.hpp"
+
+namespace brintom {
+namespace {
+
+// An axis this close to one of ours is along it: float headers hold directions to about 1e-7,
+// and a truly oblique acquisition is tilted by far more.
+constexpr double kAlongAxis = 1e-5;  // the sine of the angle off the axis
+constexpr double kDegrees = 180.0 / 3.14159265358979323846;
+
+constexpr char kNoSpacing[] = " has an axis of zero length\n";
+constexpr char kSharedAxis[] = " has two axes along the same direction\n";
+constexpr char kNoMemory[] = "allocation error in volume reordering";
+
+double length(const double (&v)[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+class ReorderedVoxels final : public VoxelSource {
+ public:
+  ReorderedVoxels(std::unique_ptr<VoxelSource> stored, const VoxelShape& ours,
+                  const AxisOrder& order)
+      : VoxelSource(ours, true), stored_(std::move(stored)) {
+    const long long file_dims[3] = {stored_->shape.columns, stored_->shape.rows,
+                                    stored_->shape.slices};
+    const long long file_strides[3] = {1, file_dims[0], file_dims[0] * file_dims[1]};
+    for (int a = 0; a < 3; ++a) {
+      const int w = order.axis[a];
+      stride_[w] = order.flipped[a] ? -file_strides[a] : file_strides[a];
+      if (order.flipped[a]) base_ += (file_dims[a] - 1) * file_strides[a];
+    }
+    frame_.reset(new (std::nothrow) unsigned char[shape.voxels() * shape.width]);
+    if (frame_ == nullptr) error_message(kNoMemory);
+  }
+
+  const void* next(void* scratch, std::size_t count) override {
+    auto* out = static_cast<unsigned char*>(scratch);
+    const std::size_t width = shape.width;
+    for (std::size_t i = 0; i < count; ++i, out += width) {
+      if (!loaded_ && !load_frame()) return nullptr;
+      const long long from =
+          base_ + at_[0] * stride_[0] + at_[1] * stride_[1] + at_[2] * stride_[2];
+      std::memcpy(out, frame_.get() + static_cast<std::size_t>(from) * width, width);
+      // Columns fastest; a frame's end starts the next.
+      if (++at_[0] == shape.columns) {
+        at_[0] = 0;
+        if (++at_[1] == shape.rows) {
+          at_[1] = 0;
+          if (++at_[2] == shape.slices) {
+            at_[2] = 0;
+            loaded_ = false;
+          }
+        }
+      }
+    }
+    return scratch;
+  }
+  const char* failure() const override { return stored_->failure(); }
+  long long missing() const override { return stored_->missing(); }
+
+ private:
+  bool load_frame() {
+    const std::size_t voxels = shape.voxels();
+    const void* got = stored_->next(frame_.get(), voxels);
+    if (got == nullptr) return false;
+    if (got != frame_.get()) std::memcpy(frame_.get(), got, voxels * shape.width);
+    loaded_ = true;
+    return true;
+  }
+
+  std::unique_ptr<VoxelSource> stored_;
+  std::unique_ptr<unsigned char[]> frame_;
+  long long stride_[3] = {0, 0, 0};
+  long long base_ = 0;
+  long long at_[3] = {0, 0, 0};  // our column, row and slice
+  bool loaded_ = false;
+};
+
+}  // namespace
+
+bool AxisOrder::identity() const {
+  for (int a = 0; a < 3; ++a) {
+    if (axis[a] != a || flipped[a]) return false;
+  }
+  return true;
+}
+
+AxisOrder axis_order(const Placement& placement, const char* path, Oblique oblique) {
+  AxisOrder order;
+  double worst = 0.0;  // the largest sine off an axis of ours
+  bool taken[3] = {false, false, false};
+  for (int a = 0; a < 3; ++a) {
+    const double size = length(placement.axes[a]);
+    if (!(size > 0.0) || !std::isfinite(size)) file_error("file ", path, kNoSpacing);
+    int nearest = 0;
+    for (int w = 1; w < 3; ++w) {
+      if (std::fabs(placement.axes[a][w]) > std::fabs(placement.axes[a][nearest])) nearest = w;
+    }
+    const double cosine = std::fabs(placement.axes[a][nearest]) / size;
+    worst = std::fmax(worst, std::sqrt(std::fmax(0.0, 1.0 - cosine * cosine)));
+    if (taken[nearest]) file_error("file ", path, kSharedAxis);
+    taken[nearest] = true;
+    order.axis[a] = nearest;
+    order.flipped[a] = placement.axes[a][nearest] < 0;
+  }
+  if (worst <= kAlongAxis) return order;
+  char angle[32];
+  std::snprintf(angle, sizeof angle, "%.2f", std::asin(std::fmin(1.0, worst)) * kDegrees);
+  if (oblique == Oblique::refuse) {
+    file_error("file ", path, " is oblique: an axis lies ",
+               (std::string(angle) +
+                " degrees off the volume axes, which our files cannot hold (--oblique drop keeps "
+                "the voxel grid and drops the rotation)\n")
+                   .c_str());
+  }
+  std::fprintf(stderr, "warning: file %s is oblique (%s degrees); the rotation is dropped\n", path,
+               angle);
+  return AxisOrder{};
+}
+
+void reordered_dimensions(const long long (&dimensions)[4], const AxisOrder& order,
+                          long long (&ours)[4]) {
+  for (int a = 0; a < 3; ++a) ours[order.axis[a]] = dimensions[a];
+  ours[3] = dimensions[3];
+}
+
+void reordered_geometry(const Placement& placement, const long long (&dimensions)[4],
+                        const AxisOrder& order, float (&spacing)[3], float (&origin)[3]) {
+  double start[3] = {placement.origin[0], placement.origin[1], placement.origin[2]};
+  for (int a = 0; a < 3; ++a) {
+    const int w = order.axis[a];
+    spacing[w] = static_cast<float>(length(placement.axes[a]));
+    // A reversed axis starts at the file's last voxel along it.
+    if (order.flipped[a]) {
+      for (int v = 0; v < 3; ++v) start[v] += placement.axes[a][v] * (dimensions[a] - 1);
+    }
+  }
+  for (int w = 0; w < 3; ++w) origin[w] = static_cast<float>(start[w]);
+}
+
+std::unique_ptr<VoxelSource> reorder_voxels(std::unique_ptr<VoxelSource> stored,
+                                            const AxisOrder& order) {
+  if (order.identity()) return stored;
+  const long long file[4] = {stored->shape.columns, stored->shape.rows, stored->shape.slices,
+                             stored->shape.frame_count};
+  long long ours[4];
+  reordered_dimensions(file, order, ours);
+  const VoxelShape shape{static_cast<int>(ours[0]), static_cast<int>(ours[1]),
+                         static_cast<int>(ours[2]), static_cast<int>(ours[3]), stored->shape.width};
+  return std::make_unique<ReorderedVoxels>(std::move(stored), shape, order);
+}
+
+}  // namespace brintom
