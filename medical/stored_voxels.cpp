@@ -13,6 +13,7 @@
 #include "support/fatal.hpp"
 #include "support/file_handle.hpp"
 #include "support/input_limit.hpp"
+#include "volume/voxel_views.hpp"
 
 namespace brintom {
 namespace {
@@ -185,11 +186,7 @@ class StoredVoxels final : public VoxelSource {
     for (std::size_t i = 0; i < count; ++i, in += stored_width_, out += sizeof(std::int16_t)) {
       const double v = read_value_(in, swap);
       if (!(v >= -32768 && v <= 32767 && v == std::nearbyint(v))) {
-        char number[40];
-        std::snprintf(number, sizeof number, "%.9g", v);
-        return fail(std::string(" holds the value ") + number +
-                    ", which a mask (16-bit integers) cannot hold; --as image reads it as an "
-                    "image\n");
+        return fail(mask_value_refusal(v));
       }
       const auto value = static_cast<std::int16_t>(v);
       std::memcpy(out, &value, sizeof value);

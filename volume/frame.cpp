@@ -1,8 +1,10 @@
 #include "volume/frame.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"
@@ -10,6 +12,7 @@
 #include "support/zeroed.hpp"
 #include "volume/frame_prefix.hpp"
 #include "volume/image_header.hpp"
+#include "volume/image_stream.hpp"
 #include "volume/native_file.hpp"
 #include "volume/voxel_block.hpp"
 
@@ -166,6 +169,23 @@ void save_image(const char* path, Image* image) {
   out.write(&header, sizeof header);
   const std::size_t bytes = static_cast<std::size_t>(slices) * rows * columns * sizeof(float);
   for (int k = 0; k < frame_count; ++k) out.write(image->frames[k][0][0], bytes);
+  out.finish();
+}
+
+void save_image_stream(const char* path, VoxelSource& voxels) {
+  const VoxelShape& shape = voxels.shape;
+  OutputFile out(path, kImageOutputHead, {kSaveHead, kSaveOpenTail});
+  const NativeImageHeader header{shape.columns, shape.rows, shape.slices, shape.frame_count};
+  out.write(&header, sizeof header);
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
+  std::unique_ptr<float[]> scratch(voxels.reads_into_scratch ? new float[kBlock] : nullptr);
+  for (std::size_t left = shape.voxels() * static_cast<std::size_t>(shape.frame_count); left > 0;) {
+    const std::size_t count = std::min(kBlock, left);
+    const void* block = voxels.next(scratch.get(), count);
+    if (block == nullptr) out.abandon(voxels.failure());
+    out.write(block, count * sizeof(float));
+    left -= count;
+  }
   out.finish();
 }
 

@@ -20,4 +20,8 @@ inline constexpr char kNoSuchFrame[] = " has no such frame";
 // when the image has no frame of that number.
 std::unique_ptr<VoxelSource> open_image_frame_stream(const char* path, int frame);
 
+// Internal: every frame of a float source as a native image file, with save_image's messages: the
+// way a volume of another format becomes a native image without being loaded.
+void save_image_stream(const char* path, VoxelSource& voxels);
+
 }  // namespace brintom
