@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tool/file_kind.hpp"
+#include "tool/formats.hpp"
 
 namespace brintom {
 
@@ -10,14 +11,9 @@ namespace brintom {
 struct ConvertRequest {
   std::string input, output;
   FileKind as_kind = FileKind::unknown;  // --as
-  std::string format;                    // --format; empty for the default
+  FormatOptions options;                 // --format, --compress, --oblique
   int frame = -1;                        // --frame; -1 for every frame
 };
-
-// The conversions there are, for the refusal of any other pair.
-inline constexpr char kConversions[] =
-    "conversions: image, mask or mesh to .vtk; a VTK image to .image, .mask or .mesh "
-    "(a VTK mask to .mask, a VTK mesh to .mesh)";
 
 // Converts; every failure ends the process with its message (status 10). Gives a usage
 // complaint (status 2) instead when the pair or the options do not fit the input, else "".

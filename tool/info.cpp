@@ -12,10 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "converter/geometry_header.hpp"
+#include "medical/foreign_volume.hpp"
 #include "support/containers.hpp"
+#include "support/fatal.hpp"
+#include "support/json_text.hpp"
 #include "support/settings.hpp"
 #include "tool/file_kind.hpp"
-#include "support/json_text.hpp"
+#include "tool/formats.hpp"
 #include "volume/image_stream.hpp"
 #include "volume/mask.hpp"
 #include "volume/mesh.hpp"
@@ -128,14 +132,21 @@ void add_native_geometry(Description& d, const std::string& path) {
   d.add_geometry(spacing, origin, Label);
 }
 
-// The distinct labels of a Mask's voxels, the most frequent first.
-void add_labels(Description& d, Mask mask) {
-  int slices = 0, rows = 0, columns = 0;
-  mask_size(mask, &slices, &rows, &columns);
+// The distinct labels of a 16-bit source's voxels (every frame), the most frequent first.
+void add_labels(Description& d, VoxelSource& voxels) {
   std::vector<long long> counts(65536, 0);
-  const short* voxel = mask[0][0];
-  const long long voxels = 1LL * slices * rows * columns;
-  for (long long i = 0; i < voxels; ++i) ++counts[static_cast<std::size_t>(voxel[i] + 32768)];
+  constexpr std::size_t kBlock = std::size_t{1} << 16;
+  std::vector<short> scratch(kBlock);
+  for (std::size_t left =
+           voxels.shape.voxels() * static_cast<std::size_t>(voxels.shape.frame_count);
+       left > 0;) {
+    const std::size_t count = std::min(kBlock, left);
+    const void* block = voxels.next(scratch.data(), count);
+    if (block == nullptr) error_message(voxels.failure());
+    const auto* voxel = static_cast<const short*>(block);
+    for (std::size_t i = 0; i < count; ++i) ++counts[static_cast<std::size_t>(voxel[i] + 32768)];
+    left -= count;
+  }
   std::vector<int> labels;
   for (int label = -32768; label <= 32767; ++label) {
     if (counts[static_cast<std::size_t>(label + 32768)] != 0) labels.push_back(label);
@@ -196,7 +207,8 @@ void describe_native(Description& d, const std::string& path, FileKind kind) {
     mask_size(mask, &slices, &rows, &columns);
     d.add_shape(columns, rows, slices, 1, kShort);
     add_native_geometry(d, path);
-    add_labels(d, mask);
+    VoxelsInMemory all(columns, rows, slices, mask[0][0], sizeof(short));
+    add_labels(d, all);
     // load_mask read what the file holds; the size tells what it lacked.
     struct stat info {};
     const long long voxels = 1LL * columns * rows * slices;
@@ -226,7 +238,10 @@ void describe_vtk(Description& d, const char* path) {
   d.add_shape(geometry.columns, geometry.rows, geometry.slices, 1, geometry.data_type.c_str());
   d.add_geometry(geometry.spacing, geometry.origin, preamble.title.c_str());
   if (mask) {
-    add_labels(d, load_mask_vtk(path));
+    Mask voxels = load_mask_vtk(path);
+    VoxelsInMemory all(static_cast<int>(geometry.columns), static_cast<int>(geometry.rows),
+                       static_cast<int>(geometry.slices), voxels[0][0], sizeof(short));
+    add_labels(d, all);
     return;
   }
   Image* image = ascii ? load_image_vtk_ascii(path) : load_image_vtk_binary(path, 1);
@@ -235,10 +250,43 @@ void describe_vtk(Description& d, const char* path) {
   d.add_statistics(frame_statistics(voxels));
 }
 
+// A NIfTI, NRRD or MetaImage file: its header's fields, our grid, and its voxels' statistics or
+// labels, read once a block at a time.
+void describe_foreign(Description& d, const std::string& path, const FormatRow& row) {
+  d.add_text("format", row.name);
+  const ForeignVolume header = row.read_header(path.c_str());
+  reset_geometry();
+  Volume volume = row.open_volume(path, FileKind::unknown, FormatOptions{});
+  d.add_text("kind", kind_word(volume.kind));
+  const VoxelShape& shape = volume.voxels->shape;
+  d.add_shape(shape.columns, shape.rows, shape.slices, shape.frame_count,
+              scalar_type_row(header.layout.type).word);
+  const float spacing[3] = {ColumnSpacing, RowSpacing, SliceSpacing};
+  const float origin[3] = {ColumnOrigin, RowOrigin, SliceOrigin};
+  d.add_geometry(spacing, origin, Label);
+  std::string fields = "{", human;
+  for (const auto& [name, value] : header.fields) {
+    fields += (fields.size() > 1 ? ", " : "") + json_string(name) + ": " + value;
+    human += "\n    " + name + ": " + value;
+  }
+  d.add("header", fields + "}", human);
+  if (volume.kind == FileKind::mask) {
+    add_labels(d, *volume.voxels);
+  } else {
+    d.add_statistics(frame_statistics(*volume.voxels));
+  }
+  d.add("missing_voxels", number(volume.voxels->missing()));
+}
+
 // One file's description, JSON or human text; every failure ends the process with its message.
 std::string describe(const std::string& path, bool json) {
   Description d;
   d.add_text("file", path);
+  const FormatRow* row = format_of_name(path);
+  if (row != nullptr && row->read_header != nullptr) {
+    describe_foreign(d, path, *row);
+    return json ? d.json() : d.human();
+  }
   const FileKind kind = input_kind(path, FileKind::unknown);
   if (kind == FileKind::vtk) {
     describe_vtk(d, path.c_str());

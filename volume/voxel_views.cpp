@@ -92,9 +92,9 @@ class MaskAsFloats final : public Converted {
 class OneFrame final : public VoxelSource {
  public:
   explicit OneFrame(VoxelSource& source)
-      : VoxelSource({source.shape.columns, source.shape.rows, source.shape.slices, 1,
-                     source.shape.width},
-                    source.reads_into_scratch),
+      : VoxelSource(
+            {source.shape.columns, source.shape.rows, source.shape.slices, 1, source.shape.width},
+            source.reads_into_scratch),
         source_(source) {}
   const void* next(void* scratch, std::size_t count) override {
     return source_.next(scratch, count);
