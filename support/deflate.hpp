@@ -16,9 +16,30 @@ enum class Compression { none, gzip, zlib };
 // Whether bytes open a gzip member (its two magic bytes).
 bool starts_gzip(const void* bytes, std::size_t size);
 
+// What a compressed stream reads and writes at a time: its memory stays near this whatever the
+// data's size.
+inline constexpr std::size_t kCompressedBlock = std::size_t{1} << 20;
+
+// How a compressed stream fails, as the tail of a message naming its file: head + path + tail.
+// clang-format off
+inline constexpr char kNotGzipStream[]      = " is not a valid gzip stream\n";
+inline constexpr char kNotZlibStream[]      = " is not a valid zlib stream\n";
+inline constexpr char kCorruptStream[]      = " holds a corrupt compressed stream\n";
+inline constexpr char kStreamChecksum[]     = " holds a compressed stream that fails its checksum\n";
+inline constexpr char kStreamUnreadable[]   = " cannot be read\n";
+// Whole messages: no memory for a stream's buffers, and a compressor that refuses its own
+// settings (a fault of ours, never of the data).
+inline constexpr char kStreamNoMemory[]     = "not enough memory for a compressed stream\n";
+inline constexpr char kCompressorFailure[]  = "the compressor failed\n";
+// clang-format on
+
 // Internal: the decoded bytes of a compressed stream read from a file, a block at a time.
 // Gzip input may hold several members one after another, as `cat a.gz b.gz` makes them; each is
-// decoded in turn. The stream starts at the file's current position; the file is not owned.
+// decoded in turn, and zero bytes after the last are padding. Bytes after a zlib stream's end
+// are left alone. Compression::none reads the bytes as they are. The stream starts at the file's
+// current position; the file is not owned, and is read ahead by up to kCompressedBlock bytes, so
+// its position afterwards is not where the stream ended. Fatal (kStreamNoMemory) only when its
+// buffers cannot be had.
 class CompressedInput {
  public:
   CompressedInput(std::FILE* file, Compression kind);
@@ -32,8 +53,8 @@ class CompressedInput {
   std::size_t read(void* out, std::size_t size);
   // Whether the file ended inside the stream, before its end marker.
   bool truncated() const { return truncated_; }
-  // " is not a valid gzip stream" or the like, as the tail of a message naming the file; null
-  // while nothing failed.
+  // kNotGzipStream or another of the tails above, for a message naming the file; null while
+  // nothing failed. After a failure or a truncation, read gives nothing more.
   const char* failure() const { return failure_; }
 
  private:
@@ -48,8 +69,9 @@ inline constexpr int kMaxCompressLevel = 9;
 inline constexpr int kDefaultCompressLevel = 1;
 
 // Internal: compresses what is written to it into an OutputFile, as one gzip member or one zlib
-// stream, at a level from 0 (fastest) to 9 (smallest). Its memory stays fixed whatever is
-// written.
+// stream, at a level from 0 (fastest) to 9 (smallest; levels beyond are taken as the nearest).
+// Its memory stays fixed whatever is written. Compression::none writes the bytes as they are.
+// Failures are the OutputFile's: a write that fails ends the process through it.
 class CompressedOutput {
  public:
   CompressedOutput(OutputFile& out, Compression kind, int level);
