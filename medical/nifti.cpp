@@ -245,7 +245,7 @@ Placement placement_of(const nifti_1_header& h, const char* path) {
 
 std::string floats(const float* values, int count) {
   std::vector<std::string> items;
-  for (int i = 0; i < count; ++i) items.push_back(json_number(values[i]));
+  for (int i = 0; i < count; ++i) items.push_back(json_number(values[i] + 0.0f));  // no -0
   return json_array(items);
 }
 

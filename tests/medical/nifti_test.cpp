@@ -212,5 +212,12 @@ TEST(NiftiHeaderBytes, NibabelAndNiftiToolReadOurHeader) {
   }
 }
 
+TEST(NiftiHeaderBytesDeathTest, RefusesMoreThanAShortHolds) {
+  for (long long frames : {0, 32768}) {
+    EXPECT_FATAL(nifti_header_bytes(volume(frames)),
+                 "A NIfTI-1 file has 1 to 32767 columns, rows, slices and frames\n");
+  }
+}
+
 }  // namespace
 }  // namespace brintom
