@@ -279,8 +279,9 @@ void read_space(Header& header, Geometry& geometry, const char* path) {
   if (header.seen[kSpace]) {
     for (const SpaceRow& row : kSpaces) {
       for (const char* name : row.names) {
-        if (name != nullptr && equal_ignoring_case(header.values[kSpace], name))
+        if (name != nullptr && equal_ignoring_case(header.values[kSpace], name)) {
           geometry.space = &row;
+        }
       }
     }
     if (geometry.space == nullptr) refuse(path, kBadSpace, excerpt_line(header.values[kSpace]));
@@ -508,39 +509,34 @@ std::string nrrd_header_text(const ForeignVolume& volume) {
   const VoxelLayout& layout = volume.layout;
   const Placement& placement = volume.placement;
   const bool series = layout.dimensions[3] > 1;
+  const auto line = [](Field field, const std::string& value) {
+    return std::string(kFields[field].name) + ": " + value + "\n";
+  };
+  const auto vector = [](const double(&v)[3]) {
+    return "(" + number_text(v[0]) + "," + number_text(v[1]) + "," + number_text(v[2]) + ")";
+  };
   const char* type = nullptr;
   for (const TypeRow& row : kTypes) {
     if (row.type == layout.type && type == nullptr) type = row.name;
   }
-  std::string text = std::string(kMagic) + "4\n";
-  text += std::string(kFields[kType].name) + ": " + type + "\n";
-  text += std::string(kFields[kDimension].name) + ": " + (series ? "4" : "3") + "\n";
-  text += std::string(kFields[kSpace].name) + ": " + kLps.names[0] + "\n";
-  text += std::string(kFields[kSizes].name) + ":";
-  for (int axis = 0; axis < (series ? 4 : 3); ++axis) {
-    text += " " + std::to_string(layout.dimensions[axis]);
+  std::string sizes = std::to_string(layout.dimensions[0]);
+  for (int axis = 1; axis < (series ? 4 : 3); ++axis) {
+    sizes += " " + std::to_string(layout.dimensions[axis]);
   }
-  text += "\n" + std::string(kFields[kSpaceDirections].name) + ":";
-  for (const double(&axis)[3] : placement.axes) {
-    text +=
-        " (" + number_text(axis[0]) + "," + number_text(axis[1]) + "," + number_text(axis[2]) + ")";
-  }
-  text += series ? std::string(" ") + kNoVector + "\n" : "\n";
-  text += std::string(kFields[kKinds].name) + ": " + kSpatialKind + " " + kSpatialKind + " " +
-          kSpatialKind + (series ? std::string(" ") + kFramesKind : "") + "\n";
-  // Teem allows a spacing only on an axis without a space direction: the frames axis.
-  if (series) {
-    text += std::string(kFields[kSpacings].name) + ": nan nan nan " +
-            number_text(placement.frame_step) + "\n";
-  }
-  text += std::string(kFields[kEndian].name) + ": " + (layout.big_endian ? "big" : "little") + "\n";
-  text += std::string(kFields[kEncoding].name) + ": " +
-          kEncodings[layout.compression == Compression::none ? 0 : 1].name + "\n";
-  text += std::string(kFields[kSpaceOrigin].name) + ": (" + number_text(placement.origin[0]) + "," +
-          number_text(placement.origin[1]) + "," + number_text(placement.origin[2]) + ")\n";
-  if (!volume.title.empty()) {
-    text += std::string(kFields[kContent].name) + ": " + one_line(volume.title) + "\n";
-  }
+  std::string text = std::string(kMagic) + "4\n" + line(kType, type) +
+                     line(kDimension, series ? "4" : "3") + line(kSpace, kLps.names[0]) +
+                     line(kSizes, sizes);
+  text += line(kSpaceDirections, vector(placement.axes[0]) + " " + vector(placement.axes[1]) + " " +
+                                     vector(placement.axes[2]) +
+                                     (series ? " " + std::string(kNoVector) : ""));
+  const std::string spatial = std::string(kSpatialKind) + " " + kSpatialKind + " " + kSpatialKind;
+  text += line(kKinds, series ? spatial + " " + kFramesKind : spatial);
+  // A spacing may go only on an axis without a space direction: the frames axis.
+  if (series) text += line(kSpacings, "nan nan nan " + number_text(placement.frame_step));
+  text += line(kEndian, layout.big_endian ? "big" : "little");
+  text += line(kEncoding, kEncodings[layout.compression == Compression::none ? 0 : 1].name);
+  text += line(kSpaceOrigin, vector(placement.origin));
+  if (!volume.title.empty()) text += line(kContent, one_line(volume.title));
   return text + "\n";
 }
 

@@ -1,22 +1,9 @@
-"""VTK's own readers and writers against our NRRD and MetaImage headers (run by the C++ tests).
-
-  read nrrd|meta HEADER OUT TYPE none|gzip|zlib COUNT
-      OUT = the header, then COUNT voxels 0, 1, 2, ... of TYPE (a numpy type name, little-endian),
-      compressed as asked; a "CompressedDataSize = 0" line gets the true size in place, as a
-      writer does once the data are out. Prints what VTK reads: dims|spacing|origin|values.
-  write OUT.mha|OUT.mhd COMPRESS
-      vtkMetaImageWriter writes a 3x2x2 float image of 0..11, spacing 0.5 1.25 2, origin -1 2.5 3.
-Exit status 77 where VTK cannot be imported.
-"""
-import gzip
-import re
-import sys
-import zlib
+"""VTK against our headers for the C++ tests (header_support.hpp); exit status 77 without VTK."""
+import gzip, re, sys, zlib
 
 try:
     import numpy
-    # From the modules themselves: "import vtk" would bring the MPI reader that replaces the
-    # NRRD reader and fails without MPI.
+    # The modules themselves: "import vtk" brings an MPI NRRD reader that fails without MPI.
     from vtkmodules.util.numpy_support import vtk_to_numpy
     from vtkmodules.vtkCommonCore import VTK_FLOAT
     from vtkmodules.vtkCommonDataModel import vtkImageData
@@ -24,49 +11,31 @@ try:
 except ImportError:
     sys.exit(77)
 
-
-def numbers(values):
-    return " ".join("%g" % v for v in values)
-
-
-def read(kind, header_path, out, type_name, compression, count):
+if sys.argv[1] == "read":  # nrrd|meta HEADER OUT TYPE none|gzip|zlib COUNT: HEADER + 0..COUNT-1
+    kind, header_path, out, type_name, compression, count = sys.argv[2:]
     header = open(header_path, "rb").read()
-    data = numpy.arange(count, dtype=numpy.dtype(type_name).newbyteorder("<")).tobytes()
+    data = numpy.arange(int(count), dtype=numpy.dtype(type_name).newbyteorder("<")).tobytes()
     data = {"none": data, "gzip": gzip.compress(data), "zlib": zlib.compress(data)}[compression]
-    match = re.search(rb"CompressedDataSize = (0 *)\n", header)
-    if match:
-        size = str(len(data)).encode().ljust(len(match.group(1)))
-        assert len(size) == len(match.group(1)), "the size does not fit its room"
-        header = header[: match.start(1)] + size + header[match.end(1):]
-    with open(out, "wb") as f:
-        f.write(header + data)
+    room = re.search(rb"CompressedDataSize = (0 *)\n", header)
+    if room:  # the true size in the room of "0", as a writer puts it once the data are out
+        size = str(len(data)).encode().ljust(len(room.group(1)))
+        header = header[: room.start(1)] + size + header[room.end(1):]
+    open(out, "wb").write(header + data)
     reader = vtkNrrdReader() if kind == "nrrd" else vtkMetaImageReader()
-    reader.SetFileName(out)
-    reader.Update()
+    reader.SetFileName(out), reader.Update()
     image = reader.GetOutput()
-    values = vtk_to_numpy(image.GetPointData().GetScalars())
-    print("|".join([numbers(image.GetDimensions()), numbers(image.GetSpacing()),
-                    numbers(image.GetOrigin()), numbers(values.ravel())]))
-
-
-def write(out, compress):
+    values = vtk_to_numpy(image.GetPointData().GetScalars()).ravel()
+    print("|".join(" ".join("%g" % v for v in part) for part in (
+        image.GetDimensions(), image.GetSpacing(), image.GetOrigin())) +
+        ("|0..%d" % (int(count) - 1) if (values == numpy.arange(int(count))).all() else str(values)))
+else:  # OUT.mha|OUT.mhd 0|1 (compressed): 3x2x2 floats 0..11, spacing 0.5 1.25 2, origin -1 2.5 3
+    out, compress = sys.argv[2], sys.argv[3] == "1"
     image = vtkImageData()
-    image.SetDimensions(3, 2, 2)
-    image.SetSpacing(0.5, 1.25, 2)
-    image.SetOrigin(-1, 2.5, 3)
+    image.SetDimensions(3, 2, 2), image.SetSpacing(0.5, 1.25, 2), image.SetOrigin(-1, 2.5, 3)
     image.AllocateScalars(VTK_FLOAT, 1)
-    for i in range(12):
-        image.GetPointData().GetScalars().SetValue(i, i)
+    vtk_to_numpy(image.GetPointData().GetScalars())[:] = numpy.arange(12)
     writer = vtkMetaImageWriter()
-    writer.SetInputData(image)
-    writer.SetFileName(out)
+    writer.SetInputData(image), writer.SetFileName(out), writer.SetCompression(compress)
     if out.endswith(".mhd"):
         writer.SetRAWFileName(out[:-4] + (".zraw" if compress else ".raw"))
-    writer.SetCompression(compress)
     writer.Write()
-
-
-if sys.argv[1] == "read":
-    read(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6], int(sys.argv[7]))
-else:
-    write(sys.argv[2], sys.argv[3] == "1")
