@@ -257,11 +257,7 @@ std::string write_foreign(const std::string& path, Volume& volume, const FormatO
   const int level = options.level < 0 ? kDefaultCompressLevel : options.level;
   Compression compression = Compression::none;
   if (format == ForeignFormat::nifti) {
-    if (ends_with(path, ".nii.gz")) {
-      compression = Compression::gzip;
-    } else if (options.level >= 0) {
-      return "--compress is for compressed outputs: .nii.gz, .nrrd, .mha or .mhd";
-    }
+    if (ends_with(path, ".gz")) compression = Compression::gzip;
   } else if (format == ForeignFormat::nrrd && ends_with(path, ".nhdr")) {
     return "a detached NRRD (.nhdr) is read but not written: name the OUTPUT .nrrd";
   } else if (level > 0) {
@@ -282,7 +278,10 @@ constexpr FormatRow kFormats[] = {
    nullptr, nullptr, load_mesh, nullptr, save_native_mesh},
   {"vtk",       {".vtk"},             kVolumes | kHoldsMesh,   false, false,
    open_vtk, write_vtk, load_mesh_vtk, nullptr, save_vtk_mesh},
-  {"nifti",     {".nii.gz", ".nii"},  kVolumes,                true,  true,
+  {"nifti",     {".nii.gz"},          kVolumes,                true,  true,
+   open_foreign<ForeignFormat::nifti>, write_foreign<ForeignFormat::nifti>, nullptr,
+   header_of<ForeignFormat::nifti>, nullptr},
+  {"nifti",     {".nii"},             kVolumes,                true,  false,
    open_foreign<ForeignFormat::nifti>, write_foreign<ForeignFormat::nifti>, nullptr,
    header_of<ForeignFormat::nifti>, nullptr},
   {"nrrd",      {".nrrd", ".nhdr"},   kVolumes,                true,  true,
