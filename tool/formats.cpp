@@ -1,7 +1,5 @@
 #include "tool/formats.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -43,14 +41,6 @@ constexpr FlavourWord kImageFlavours[] = {
   {"ascii-structured", &kAsciiStructuredFloat},
 };
 // clang-format on
-
-// Streaming reads the image while the output is written, so it needs a regular file whose size
-// tells at once whether it is cut short; any other input is loaded whole first. (The output is
-// written under another name until it is complete, so it may replace the input.)
-bool can_stream(const char* image) {
-  struct stat in {};
-  return ::stat(image, &in) == 0 && S_ISREG(in.st_mode) && in.st_size != 0;
-}
 
 // The frames of a loaded Image, one after another.
 class ImageFrames final : public VoxelSource {
@@ -108,7 +98,8 @@ Volume open_native_image(const std::string& path, FileKind, const FormatOptions&
   volume.kind = FileKind::image;
   const char* file = path.c_str();
   // Opened and checked before the geometry header is read, as brintom2vtk does.
-  if (can_stream(file)) {
+  // (The output is written under another name until it is complete, so it may replace the input.)
+  if (can_stream_image(file)) {
     volume.voxels = open_image_stream(file);
   } else {
     Image* image = load_image(file);
