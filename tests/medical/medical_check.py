@@ -95,13 +95,10 @@ def affine(axes, origin):
 
 
 def stated_affine(file):
-    """The RAS placement a NIfTI header gives: its sform when coded, else its qform, else pixdim
-    from 0 (nibabel's own fallback centres the volume instead)."""
+    """The RAS placement a NIfTI header gives: its sform when coded, else its qform."""
     header = nib.load(file).header
-    for matrix, code in (header.get_sform(coded=True), header.get_qform(coded=True)):
-        if code:
-            return matrix
-    return affine(np.diag(header.get_zooms()[:3]), (0, 0, 0))
+    matrix, code = header.get_sform(coded=True)
+    return matrix if code else header.get_qform()
 
 
 def same_values(got, want):
@@ -157,13 +154,15 @@ SOURCES = {  # voxels [x, y, z(, frame)], spacing, origin, Label
     "labels": (random_voxels(np.int16), (0.9375, 0.9375, 1.25), (10.0, 20.0, -30.0),
                "Segmentation " + "0123456789" * 10),
 }
-OURS = [  # output, options, format
-    ("a.nii", (), "nifti"),  # uncompressed
-    ("b.nii.gz", ("--compress", "9"), "nifti"),  # gzip, header inside
-    ("a.nrrd", ("--compress", "0"), "nrrd"),  # raw
-    ("b.nrrd", (), "nrrd"),  # gzip after a plain header
-    ("a.mha", ("--compress", "0"), "metaimage"),  # raw, inside
-    ("b.mhd", (), "metaimage"),  # zlib, in b.zraw beside it
+OURS = [  # output, options, format, header fields that say how the voxels are stored
+    ("a.nii", (), "nifti", {}),  # uncompressed
+    ("b.nii.gz", ("--compress", "9"), "nifti", {}),  # gzip, header inside
+    ("a.nrrd", ("--compress", "0"), "nrrd", {"encoding": "raw"}),
+    ("b.nrrd", (), "nrrd", {"encoding": "gzip"}),  # after a plain header
+    ("a.mha", ("--compress", "0"), "metaimage", {"CompressedData": "False",
+                                                 "ElementDataFile": "LOCAL"}),
+    ("b.mhd", (), "metaimage", {"CompressedData": "True",  # zlib, beside the header
+                                "ElementDataFile": "{source}_b.zraw"}),
 ]
 VTK_READERS = {"nifti": vtkIOImage.vtkNIFTIImageReader, "nrrd": vtkIOImage.vtkNrrdReader,
                "metaimage": vtkIOImage.vtkMetaImageReader}
@@ -214,10 +213,13 @@ def check_vtk(file, form, voxels, spacing, origin):
                np.allclose(got, affine(LPS, np.array(origin) @ LPS)), f"{got}")
 
 
-def check_header_text(file, form, voxels, spacing, origin, label):
-    """NRRD's space, directions, origin and content; MetaImage's matrix, offset and spacing."""
-    text = open(file, "rb").read().split(b"\n\n" if form == "nrrd" else b"ElementDataFile")[0]
-    fields = dict(re.findall(r"^(\w[\w ]*?) ?[:=] (.*)$", text.decode("latin-1"), re.M))
+def check_header_text(file, form, storage, voxels, spacing, origin, label):
+    """The storage fields; NRRD's space, directions, origin and content; MetaImage's matrix,
+    offset and spacing."""
+    data = open(file, "rb").read()
+    end = data.index(b"\n\n") if form == "nrrd" else data.index(b"\n", data.index(b"DataFile"))
+    fields = dict(re.findall(r"^(\w[\w ]*?) ?[:=] (.*)$", data[:end].decode("latin-1"), re.M))
+    expect("storage", all(fields.get(key) == value for key, value in storage.items()), fields)
     if form == "nrrd":
         directions = np.diag(spacing).ravel()
         got = (fields.get("space"), numbers(fields.get("space directions", "")),
@@ -234,7 +236,7 @@ def check_header_text(file, form, voxels, spacing, origin, label):
 
 for source, (voxels, spacing, origin, label) in SOURCES.items():
     native = write_native(source, voxels, spacing, origin, label)
-    for output, options, form in OURS:
+    for output, options, form, storage in OURS:
         with case(f"{source} {output} {' '.join(options)}"):
             file = path(f"{source}_{output}")
             brintom("convert", *options, native, file)
@@ -242,7 +244,8 @@ for source, (voxels, spacing, origin, label) in SOURCES.items():
                 check_nibabel(file, voxels, spacing, origin, label)
                 described.append((file, form, voxels))
             else:
-                check_header_text(file, form, voxels, spacing, origin, label)
+                storage = {key: value.format(source=source) for key, value in storage.items()}
+                check_header_text(file, form, storage, voxels, spacing, origin, label)
             if voxels.ndim == 3:  # VTK's readers take a 4-D file's frames for components
                 check_vtk(file, form, voxels, spacing, origin)
             if NIFTI_TOOL and form == "nifti":  # nifti_tool exits 0 either way: its words tell
@@ -282,10 +285,12 @@ FIELD = [  # file, stored type, voxel axes in RAS, origin, header change, our ki
     # big-endian floats and shorts
     ("big.nii", ">f4", [(1, 0, 0), (0, -1, 0), (0, 0, 1)], (3, 2, 1), None, "image"),
     ("big_mask.nii.gz", ">i2", [(1, 0, 0), (0, -1, 0), (0, 0, 1)], (3, 2, 1), None, "mask"),
-    # axial, rows and columns swapped; sform alone coded, a decoy qform beside it
-    ("sform.nii", "f4", [(0, 1, 0), (-1, 0, 0), (0, 0, 1)], (4, 5, 6), "sform", "image"),
-    # the same from the qform alone, a decoy sform beside it
-    ("qform.nii", "f4", [(0, 1, 0), (-1, 0, 0), (0, 0, 1)], (4, 5, 6), "qform", "image"),
+    # rows and columns swapped, slices from the top; sform alone coded, a decoy qform beside it
+    ("sform.nii", "f4", [(0, 1, 0), (-1, 0, 0), (0, 0, -1)], (4, 5, 6), "sform", "image"),
+    # the same from the qform alone (qfac -1), a decoy sform beside it
+    ("qform.nii", "f4", [(0, 1, 0), (-1, 0, 0), (0, 0, -1)], (4, 5, 6), "qform", "image"),
+    # neither coded: pixdim along our axes from 0, the grid as stored
+    ("neither.nii", "f4", [(-0.5, 0, 0), (0, -0.5, 0), (0, 0, 2)], (0, 0, 0), "neither", "image"),
     # both coded and different: the sform is the one
     ("sform_wins.nii", "f4", [(1, 0, 0), (0, 0, 1), (0, -1, 0)], (4, 5, 6), "both", "image"),
     # turned 12.5 degrees about the superior axis
@@ -296,6 +301,7 @@ HEADER_CHANGES = {  # how nibabel places a file beyond Nifti1Image(voxels, place
     "sform": lambda image, a: image.set_qform(shifted(a), code=0),  # a decoy qform, uncoded
     "qform": lambda image, a: (image.set_qform(a, code=1), image.set_sform(shifted(a), code=0)),
     "both": lambda image, a: (image.set_qform(shifted(a), code=1), image.set_sform(a, code=1)),
+    "neither": lambda image, a: (image.set_sform(None, code=0), image.set_qform(None, code=0)),
     "frames": lambda image, a: image.header.set_zooms(image.header.get_zooms()[:3] + (2.5,)),
     "scaled": lambda image, a: image.set_data_dtype(np.int16),  # nibabel picks slope and inter
 }
