@@ -128,7 +128,7 @@ def check_world(file, kind, placement, want):
     return ours
 
 
-# 1, 2, 5. Our files from native volumes, read by nibabel, VTK's readers and nifti_tool.
+# Our files from native volumes, read by nibabel, VTK's readers and nifti_tool.
 rng = np.random.default_rng(20261207)
 SHAPE = (11, 7, 5)  # VTK's NRRD reader takes a first axis of 9 or fewer for components
 
@@ -260,7 +260,7 @@ with case("dynamic --frame 1 a.nii"):
     brintom("convert", "--frame", "1", path("dynamic.image"), path("frame.nii"))
     check_nibabel(path("frame.nii"), voxels[..., 1], spacing, origin, label)
 
-# 3, 4. Files that nibabel and VTK's writers make, each voxel where their headers place it.
+# Files that nibabel and VTK's writers make, each voxel where their headers place it.
 def shifted(matrix):
     """A decoy placement, in the form a row's reader must pass over."""
     return matrix + np.pad(np.full((3, 1), 25.0), ((0, 1), (3, 0)))
@@ -276,6 +276,9 @@ FIELD = [  # file, stored type, voxel axes in RAS, origin, header change, our ki
     ("radio.nii", "i2", [(-0.75, 0, 0), (0, 0.5, 0), (0, 0, -2.5)], (30, -20, 5), None, "mask"),
     # sagittal: i runs posterior, j inferior, k right
     ("sagittal.nii", "u1", [(0, -0.9, 0), (0, 0, -1.1), (1.2, 0, 0)], (-9, 40, 30), None, "mask"),
+    # uint16 to 65535, as scanners store MR: no mask holds it, so `brintom info` describes an
+    # image (a mask by the default rule: refused with "a mask (16-bit integers) cannot hold")
+    ("uint16.nii", "u2", [(-1, 0, 0), (0, -1, 0), (0, 0, 1)], (0, 0, 0), None, "image"),
     # coronal, float64: j runs inferior, k anterior
     ("coronal.nii.gz", "f8", [(1, 0, 0), (0, 0, -2), (0, 0.8, 0)], (-5, 7, 9), None, "image"),
     # three frames 2.5 s apart, one NaN
@@ -362,7 +365,7 @@ for name, writer_class, compression, stored in VTK_WRITTEN:
         described.append((path(name), "nifti" if nifti else "metaimage",
                           check_world(path(name), kind, placement, values)))
 
-# 6. `brintom info --json`: format, kind, our dimensions and frames, and statistics or labels.
+# `brintom info --json`: format, kind, our dimensions and frames, and statistics or labels.
 descriptions = []
 with case("info"):
     descriptions = json.loads(brintom("info", "--json", *(f for f, _, _ in described)).stdout)
