@@ -215,7 +215,7 @@ def check_vtk(file, form, voxels, spacing, origin):
 
 def check_header_text(file, form, storage, voxels, spacing, origin, label):
     """The storage fields; NRRD's space, directions, origin and content; MetaImage's matrix,
-    offset and spacing."""
+    offset, spacing and comment."""
     data = open(file, "rb").read()
     end = data.index(b"\n\n") if form == "nrrd" else data.index(b"\n", data.index(b"DataFile"))
     fields = dict(re.findall(r"^(\w[\w ]*?) ?[:=] (.*)$", data[:end].decode("latin-1"), re.M))
@@ -227,10 +227,11 @@ def check_header_text(file, form, storage, voxels, spacing, origin, label):
         held = (got[0] == "left-posterior-superior" and np.allclose(got[1], directions) and
                 np.allclose(got[2], origin) and got[3] == label)
     else:
-        got = [numbers(fields.get(key, "")) for key in ("TransformMatrix", "Offset",
-                                                          "ElementSpacing")]
+        got = [numbers(fields.get(key, ""))
+               for key in ("TransformMatrix", "Offset", "ElementSpacing")] + [fields.get("Comment")]
         held = (np.allclose(got[0], np.eye(voxels.ndim).ravel()) and
-                np.allclose(got[1][:3], origin) and np.allclose(got[2][:3], spacing))
+                np.allclose(got[1][:3], origin) and np.allclose(got[2][:3], spacing) and
+                got[3] == label)
     expect("header fields", held, f"{got}")
 
 
