@@ -223,6 +223,7 @@ void deflate_into(isal_zstream& stream, std::uint8_t* output, OutputFile& out) {
   for (int stalls = 0;;) {
     const std::uint32_t avail_in = stream.avail_in, avail_out = stream.avail_out;
     if (isal_deflate(&stream) != COMP_OK) out.abandon(kCompressorFailure);
+    const bool moved = stream.avail_in != avail_in || stream.avail_out != avail_out;
     const bool ended = stream.internal_state.state == ZSTATE_END;
     if (stream.avail_out == 0 || ended) {
       out.write(output, kCompressedBlock - stream.avail_out);
@@ -230,7 +231,7 @@ void deflate_into(isal_zstream& stream, std::uint8_t* output, OutputFile& out) {
       stream.avail_out = static_cast<std::uint32_t>(kCompressedBlock);
     }
     if (ended || (stream.avail_in == 0 && !stream.end_of_stream)) return;
-    const bool moved = stream.avail_in != avail_in || stream.avail_out != avail_out;
+    // Never spin on a compressor that neither takes input nor gives output.
     stalls = moved ? 0 : stalls + 1;
     if (stalls > 2) out.abandon(kCompressorFailure);
   }
