@@ -28,6 +28,7 @@ struct Decoded {
   std::string bytes;
   bool truncated;
   const char* failure;
+  bool is(const std::string& whole) const { return bytes == whole && !truncated && !failure; }
 };
 
 // Everything a file decodes to, read in pieces of `piece` bytes.
@@ -51,17 +52,16 @@ std::string encode(Compression kind, int level, const std::string& bytes) {
   return test::read_file(path);
 }
 
-// What the system's own decoders make of a file: gzip's, or Python's zlib.
-std::string system_decode(const std::string& path, Compression kind) {
-  const std::string out = path + ".out";
-  const std::string command =
-      kind == Compression::gzip
-          ? "gzip -dc < " + path + " > " + out
-          : "/usr/bin/python3 -c 'import sys, zlib; sys.stdout.buffer.write(zlib.decompress("
-            "open(sys.argv[1], \"rb\").read()))' " +
-                path + " > " + out;
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  return test::read_file(out);
+// Python's zlib on standard input: `<this> compress 9` or `<this> decompress`.
+const std::string kPythonZlib =
+    "/usr/bin/python3 -c 'import sys, zlib; sys.stdout.buffer.write(getattr(zlib, sys.argv[1])("
+    "sys.stdin.buffer.read(), *map(int, sys.argv[2:])))' ";
+
+// What a shell command prints.
+std::string shell(const std::string& command) {
+  const std::string path = test::temp_path(".sh");
+  EXPECT_EQ(std::system(("(" + command + ") > " + path).c_str()), 0) << command;
+  return test::read_file(path);
 }
 
 // A gzip member of stored blocks, its header with every optional field: an extra field, a name,
@@ -73,166 +73,117 @@ std::string stored_member(const std::string& payload) {
   };
   member += test::host_bytes(static_cast<std::uint16_t>(crc(member)));
   std::size_t done = 0;
-  do {
+  do {  // an empty payload too has its one block
     const auto size =
         static_cast<std::uint16_t>(std::min<std::size_t>(payload.size() - done, 65535));
-    const bool last = done + size == payload.size();
-    member += static_cast<char>(last) + test::host_bytes(size, static_cast<std::uint16_t>(~size));
-    member += payload.substr(done, size);
+    member += static_cast<char>(done + size == payload.size());  // the last block's mark
+    member +=
+        test::host_bytes(size, static_cast<std::uint16_t>(~size)) + payload.substr(done, size);
     done += size;
   } while (done < payload.size());
   return member + test::host_bytes(crc(payload), static_cast<std::uint32_t>(payload.size()));
 }
 
-TEST(CompressedStream, RoundTripsAndSystemDecodersAgree) {
-  struct Row {
-    Compression kind;
-    int level;
-    std::size_t size, piece;
-  };
+// Our streams at each level read back, also by gzip and Python's zlib.
+TEST(CompressedOutput, RoundTripsAndSystemDecodersAgree) {
   // clang-format off
+  struct Row { Compression kind; int level; std::size_t size, piece; };
   const Row rows[] = {
-    {Compression::gzip, 1, 0,              100},  // nothing written: still a whole member
-    {Compression::gzip, 1, 3 * kMiB + 7,   100003},  // the default, across input and output blocks
-    {Compression::gzip, 6, 1000,           7},    // read back a few bytes at a time
-    {Compression::zlib, 0, kMiB,           kMiB},  // ISA-L's fastest, one block exactly
-    {Compression::zlib, 9, 2 * kMiB + 1,   3 * kMiB},  // its smallest, read in one call
-    {Compression::gzip, 42, 5000,          4096},  // a level beyond 9 is taken as 9
-    {Compression::none, 1, 5000,           4096},  // the bytes as they are
+    {Compression::gzip, 1,  0,            100},       // nothing written: still a whole member
+    {Compression::gzip, 1,  3 * kMiB + 7, 100003},    // the default, across blocks both ways
+    {Compression::gzip, 3,  1000,         7},         // ISA-L's 2, read a few bytes at a time
+    {Compression::zlib, 0,  kMiB,         kMiB},      // level 0 (ISA-L's 1), one block exactly
+    {Compression::zlib, 9,  2 * kMiB + 1, 3 * kMiB},  // ISA-L's 3, read in one call
+    {Compression::gzip, 42, 5000,         4096},      // a level beyond 9 is taken as 9
+    {Compression::none, 1,  5000,         4096},      // the bytes as they are
   };
   // clang-format on
+  // The system's own decoders, in Compression's order.
+  const std::string decoders[] = {"cat", "gzip -dc", kPythonZlib + "decompress"};
   for (const Row& row : rows) {
-    SCOPED_TRACE(std::to_string(row.level) + " " + std::to_string(row.size));
-    const std::string bytes = noisy(row.size),
-                      path = test::temp_file(encode(row.kind, row.level, bytes));
-    const Decoded decoded = decode(path, row.kind, row.piece);
-    EXPECT_EQ(decoded.bytes, bytes);
-    EXPECT_FALSE(decoded.truncated);
-    EXPECT_EQ(decoded.failure, nullptr);
-    EXPECT_EQ(row.kind == Compression::none ? test::read_file(path) : system_decode(path, row.kind),
-              bytes);
+    const std::string bytes = noisy(row.size);
+    const std::string path = test::temp_file(encode(row.kind, row.level, bytes));
+    EXPECT_TRUE(decode(path, row.kind, row.piece).is(bytes)) << row.level << " " << row.size;
+    EXPECT_TRUE(bytes == shell(decoders[static_cast<int>(row.kind)] + " < " + path));
   }
 }
 
-TEST(CompressedInput, ReadsWhatOthersWrite) {
+// Streams of gzip, Python's zlib and ours, whole, cut short and damaged. Each gives a prefix of
+// `gives` at least `at_least` bytes long (all of it where that is npos), and ends cleanly (null),
+// cut short (kCut) or with a failure.
+TEST(CompressedInput, ReadsStreamsWholeCutShortAndDamaged) {
   const std::string a = noisy(3 * kMiB), b = "a second member\n";
   const std::string path_a = test::temp_file(a, ".a"), path_b = test::temp_file(b, ".b");
-  const std::string zlib_9 =
-      "/usr/bin/python3 -c 'import sys, zlib; sys.stdout.buffer.write("
-      "zlib.compress(open(sys.argv[1], \"rb\").read(), 9))' ";
-  struct Row {
-    std::string command;
-    Compression kind;
-    std::string gives;
+  const auto flip = [](std::string bytes, std::size_t at, int bits) {
+    bytes[at] = static_cast<char>(bytes[at] ^ bits);
+    return bytes;
   };
+  constexpr Compression kGz = Compression::gzip, kZl = Compression::zlib;
+  const std::string gzip = encode(kGz, 1, a), zlib = encode(kZl, 1, a), two = a + b, none;
+  const std::string small = encode(kGz, 1, b), small_z = encode(kZl, 1, b);
+  const std::string stored = stored_member(b), padded = small + std::string(5000, '\0');
+  const std::string named = shell("gzip -c " + path_b);
+  const std::string members = shell("gzip -1c " + path_a + "; gzip -9c < " + path_b);
+  const std::string by_python = shell(kPythonZlib + "compress 9 < " + path_a);
+  const std::size_t header = stored.size() - b.size() - 13, quarter = a.size() / 4;
+  const std::size_t all = std::string::npos;
+  const char* const kCut = "cut short";
   // clang-format off
+  struct Row { Compression kind; std::string stream; const std::string& gives; std::size_t at_least;
+               const char* ending; };
   const Row rows[] = {
-    {"gzip -c < " + path_a,                             Compression::gzip, a},  // gzip's default
-    {"gzip -c " + path_b,                               Compression::gzip, b},  // a name in it
-    {"gzip -1c " + path_a + "; gzip -9c < " + path_b,   Compression::gzip, a + b},  // two members
-    {"gzip -c < " + path_b + "; head -c 5000 /dev/zero", Compression::gzip, b},  // zero padding
-    {zlib_9 + path_a,                                   Compression::zlib, a},  // Python's smallest
+    {kGz, named,                                b,    all,    nullptr},          // gzip, FNAME
+    {kGz, members,                              two,  all,    nullptr},          // two members
+    {kGz, padded,                               b,    all,    nullptr},          // zeros after
+    {kGz, stored,                               b,    all,    nullptr},          // every field
+    {kZl, by_python,                            a,    all,    nullptr},          // Python's -9
+    {kGz, "",                                   none, all,    kCut},             // empty file
+    {kGz, gzip.substr(0, 1),                    a,    0,      kCut},             // magic byte
+    {kGz, stored.substr(0, 20),                 b,    0,      kCut},             // in FNAME
+    {kGz, gzip.substr(0, gzip.size() / 2),      a,    quarter, kCut},            // half of it
+    {kGz, gzip.substr(0, gzip.size() - 8),      a,    all,    kCut},             // no trailer
+    {kZl, zlib.substr(0, zlib.size() / 2),      a,    quarter, kCut},            // half of it
+    {kZl, zlib.substr(0, zlib.size() - 2),      a,    all,    kCut},             // half Adler
+    {kGz, "hello",                              none, all,    kNotGzipStream},   // text
+    {kZl, "hello, world",                       none, all,    kNotZlibStream},   // text
+    {kGz, flip(small, 2, 15),                   none, all,    kNotGzipStream},   // method 7
+    {kGz, flip(stored, header - 1, 1),          none, all,    kNotGzipStream},   // bad FHCRC
+    {kZl, "\x78\x20\0\0\0\0\3\0"s,              none, all,    kNotZlibStream},   // FDICT
+    {kZl, "\x88\x1c\3\0"s,                      none, all,    kNotZlibStream},   // 64K window
+    {kGz, flip(stored, header, 6),              none, all,    kCorruptStream},   // block type 3
+    {kGz, flip(stored, header + 3, 1),          none, all,    kCorruptStream},   // LEN != ~NLEN
+    {kGz, flip(small, small.size() - 8, 1),     b,    all,    kStreamChecksum},  // CRC-32
+    {kZl, flip(small_z, small_z.size() - 1, 1), b,    all,    kStreamChecksum},  // Adler-32
+    {kGz, small + "garbage",                    b,    all,    kNotGzipStream},   // no member
   };
   // clang-format on
   for (const Row& row : rows) {
-    const std::string path = test::temp_path(".z");
-    ASSERT_EQ(std::system(("(" + row.command + ") > " + path).c_str()), 0) << row.command;
-    const Decoded decoded = decode(path, row.kind);
-    EXPECT_TRUE(decoded.bytes == row.gives && !decoded.truncated && decoded.failure == nullptr)
-        << row.command;
+    const Decoded decoded = decode(test::temp_file(row.stream), row.kind);
+    EXPECT_TRUE(decoded.bytes.size() >= std::min(row.at_least, row.gives.size()) &&
+                row.gives.compare(0, decoded.bytes.size(), decoded.bytes) == 0)
+        << row.stream.size();
+    EXPECT_STREQ(decoded.truncated ? kCut : decoded.failure, row.ending) << row.stream.size();
   }
+  const std::string folder = std::filesystem::path(path_a).parent_path();
+  EXPECT_STREQ(decode(folder, kGz).failure, kStreamUnreadable);  // it opens, but cannot be read
+  EXPECT_TRUE(starts_gzip(gzip.data(), gzip.size()) && !starts_gzip(zlib.data(), zlib.size()));
+  EXPECT_FALSE(starts_gzip(gzip.data(), 1));
 }
 
 // Two members, the first ending near the end of the first block of input, so that the block
 // boundary falls in its trailer, between the members, or in any field of the second's header.
 TEST(CompressedInput, MemberHeaderAcrossBlocks) {
   const std::string second = stored_member("the second member");
-  EXPECT_EQ(system_decode(test::temp_file(second), Compression::gzip), "the second member");
+  EXPECT_EQ(shell("gzip -dc < " + test::temp_file(second)), "the second member");
   const std::string payload = noisy(kMiB);
   const std::size_t overhead = stored_member("").size() - 5 + 16 * 5;  // 16 stored blocks
   for (std::size_t end = kMiB - second.size(); end <= kMiB + 10; ++end) {
     const std::string first = stored_member(payload.substr(0, end - overhead));
     ASSERT_EQ(first.size(), end);
-    const Decoded decoded = decode(test::temp_file(first + second), Compression::gzip);
-    EXPECT_TRUE(decoded.bytes == payload.substr(0, end - overhead) + "the second member" &&
-                !decoded.truncated && decoded.failure == nullptr)
+    EXPECT_TRUE(decode(test::temp_file(first + second), Compression::gzip)
+                    .is(payload.substr(0, end - overhead) + "the second member"))
         << end;
   }
-}
-
-TEST(CompressedInput, StreamsCutShortGiveWhatTheyHold) {
-  const std::string bytes = noisy(2 * kMiB);
-  const std::string gzip = encode(Compression::gzip, 1, bytes), stored = stored_member(bytes);
-  const std::string zlib = encode(Compression::zlib, 1, bytes);
-  struct Row {
-    Compression kind;
-    const std::string& stream;
-    std::size_t cut, at_least;  // bytes of the stream kept, of the data then given at least
-  };
-  // clang-format off
-  const Row rows[] = {
-    {Compression::gzip, gzip,   0,                 0},  // an empty file
-    {Compression::gzip, gzip,   1,                 0},  // the first magic byte only
-    {Compression::gzip, stored, 20,                0},  // inside the header's name
-    {Compression::gzip, gzip,   gzip.size() / 2,   bytes.size() / 4},  // half way
-    {Compression::gzip, gzip,   gzip.size() - 8,   bytes.size()},  // no trailer
-    {Compression::gzip, gzip,   gzip.size() - 3,   bytes.size()},  // part of the trailer
-    {Compression::gzip, stored, stored.size() / 2, bytes.size() / 4},  // inside a stored block
-    {Compression::zlib, zlib,   1,                 0},  // half the two-byte header
-    {Compression::zlib, zlib,   zlib.size() / 2,   bytes.size() / 4},  // half way
-    {Compression::zlib, zlib,   zlib.size() - 2,   bytes.size()},  // part of the checksum
-  };
-  // clang-format on
-  for (const Row& row : rows) {
-    const Decoded decoded = decode(test::temp_file(row.stream.substr(0, row.cut)), row.kind);
-    EXPECT_TRUE(decoded.truncated) << row.cut;
-    EXPECT_EQ(decoded.failure, nullptr) << row.cut;
-    EXPECT_GE(decoded.bytes.size(), row.at_least) << row.cut;
-    EXPECT_TRUE(decoded.bytes == bytes.substr(0, decoded.bytes.size())) << row.cut;
-  }
-}
-
-TEST(CompressedInput, DamagedStreamsFail) {
-  const std::string gzip = encode(Compression::gzip, 1, "voxels");
-  const std::string zlib = encode(Compression::zlib, 1, "voxels"), stored = stored_member("v");
-  const std::size_t header = stored.size() - 14;  // before the stored block
-  const auto flip = [](std::string bytes, std::size_t at, int bits) {
-    bytes[at] = static_cast<char>(bytes[at] ^ bits);
-    return bytes;
-  };
-  struct Row {
-    Compression kind;
-    std::string stream;
-    const char* failure;
-    std::string gives;
-  };
-  // clang-format off
-  const Row rows[] = {
-    {Compression::gzip, "hello",                        kNotGzipStream,  ""},  // no gzip at all
-    {Compression::zlib, "hello, world",                 kNotZlibStream,  ""},  // nor zlib
-    {Compression::gzip, flip(gzip, 2, 15),              kNotGzipStream,  ""},  // not deflate
-    {Compression::gzip, flip(stored, header - 1, 1),    kNotGzipStream,  ""},  // header CRC wrong
-    {Compression::zlib, "\x78\x20\0\0\0\0\3\0"s,        kNotZlibStream,  ""},  // preset dictionary
-    {Compression::zlib, "\x88\x1c\3\0"s,                kNotZlibStream,  ""},  // 64 KiB window
-    {Compression::gzip, flip(stored, header, 6),        kCorruptStream,  ""},  // block type 3
-    {Compression::gzip, flip(stored, header + 3, 1),    kCorruptStream,  ""},  // length unchecked
-    {Compression::gzip, flip(gzip, gzip.size() - 8, 1), kStreamChecksum, "voxels"},  // CRC-32
-    {Compression::gzip, flip(gzip, gzip.size() - 1, 1), kStreamChecksum, "voxels"},  // size
-    {Compression::zlib, flip(zlib, zlib.size() - 1, 1), kStreamChecksum, "voxels"},  // Adler-32
-    {Compression::gzip, gzip + "garbage",               kNotGzipStream,  "voxels"},  // after it
-  };
-  // clang-format on
-  for (const Row& row : rows) {
-    const Decoded decoded = decode(test::temp_file(row.stream), row.kind);
-    EXPECT_STREQ(decoded.failure, row.failure) << row.stream;
-    EXPECT_FALSE(decoded.truncated) << row.stream;
-    EXPECT_EQ(decoded.bytes, row.gives) << row.stream;
-  }
-  // A folder opens but cannot be read.
-  const std::string folder = std::filesystem::path(test::temp_path("")).parent_path();
-  EXPECT_STREQ(decode(folder, Compression::gzip).failure, kStreamUnreadable);
-  EXPECT_TRUE(starts_gzip(gzip.data(), gzip.size()) && !starts_gzip(zlib.data(), zlib.size()));
-  EXPECT_FALSE(starts_gzip(gzip.data(), 1));
 }
 
 }  // namespace
