@@ -249,7 +249,11 @@ void describe_foreign(Description& d, const std::string& path, const FormatRow& 
   d.add_text("format", row.name);
   const ForeignVolume header = row.read_header(path.c_str());
   reset_geometry();
-  Volume volume = row.open_volume(path, FileKind::unknown, FormatOptions{});
+  // uint16 voxels may run past what a mask holds, which would leave the file undescribed: they
+  // are described as an image's, with statistics.
+  const FileKind want =
+      header.layout.type == ScalarType::uint16 ? FileKind::image : FileKind::unknown;
+  Volume volume = row.open_volume(path, want, FormatOptions{});
   d.add_text("kind", kind_word(volume.kind));
   const VoxelShape& shape = volume.voxels->shape;
   d.add_shape(shape.columns, shape.rows, shape.slices, shape.frame_count,
