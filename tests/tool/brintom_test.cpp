@@ -110,8 +110,13 @@ TEST(Brintom, RefusesWithUsageOrMessage) {
       {"frobnicate", 2, "unknown command frobnicate"},
       {"convert --level 3 a.image b.vtk", 2, "unknown option --level"},
       {"convert a.image", 2, "convert takes an INPUT and an OUTPUT"},
-      {"convert a.image b.png", 2, "must end in .vtk, .image, .mask or .mesh"},
+      {"convert a.image b.png", 2, "must end in .image, .mask, .mesh, .vtk, .nii.gz, .nii"},
+      {"convert --compress 3 a.image b.nii", 2, "--compress is for compressed outputs"},
+      {"convert --compress 10 a.image b.nrrd", 2, "--compress takes a level from 0 to 9"},
+      {"convert --oblique keep a.nii b.image", 2, "--oblique takes drop"},
+      {"convert --format ascii a.image b.nii.gz", 2, "--format is for outputs in .vtk"},
       {"convert " + base + "m.mesh " + base + "o.image", 2, "cannot convert mesh to .image"},
+      {"convert " + base + "m.mesh " + base + "o.nii", 2, "cannot convert mesh to .nii"},
       {"convert --format ascii-structured " + base + "m.mesh " + base + "o.vtk", 2, "--format"},
       {"convert " + base + "t.txt " + base + "o.image", 10, "is not a VTK file"},
       {"convert " + base + "none.image " + base + "o.vtk", 10, "none.image cannot be opened"},
@@ -151,6 +156,62 @@ TEST(Brintom, KilledConversionLeavesEarlierOutput) {
     EXPECT_EQ(read_file(base + "out.vtk"), "earlier") << signal;
     // After SIGKILL only the hidden file may remain; SIGTERM removes it.
     EXPECT_EQ(matching(hidden_files), hidden + (signal == SIGKILL));
+  }
+}
+
+// Every format of the field's tools, both ways: a two-frame image and a mask come back byte for
+// byte, geometry header included, and a VTK file made through each is the one made directly.
+TEST(Brintom, FieldFormatsRoundTripByteForByte) {
+  const std::string base = temp_path("");
+  write_file(base + "s.image", host_bytes(3, 2, 1, 2, 1.5f, -0.25f, 1e-3f, 7.0f, 0.0f, -1e30f,
+                                          2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f));
+  write_file(base + "s.mask", host_bytes(3, 2, 1, short{0}, short{-5}, short{7}, short{32767},
+                                         short{-32768}, short{1}));
+  for (const char* kind : {"image", "mask"}) {
+    write_file(base + "s.txt", "Label {Head scan}\nColumnSpacing 0.3\nRowSpacing 1e-3\n"
+                               "SliceSpacing 2.5\nColumnOrigin -7.25\nSliceOrigin -60\n");
+    const std::string native = base + "s." + kind, header = read_file(base + "s.txt");
+    const std::string direct = base + "direct.vtk";
+    ASSERT_EQ(brintom("convert --frame 1 " + native + " " + direct).status, 0);
+    for (const char* format : {"nii", "nii.gz", "nrrd", "mha", "mhd"}) {
+      for (const char* options : {"", "--compress 0 ", "--compress 9 "}) {
+        if (std::string(format) == "nii" && *options != '\0') continue;  // never compressed
+        const std::string middle = base + "m." + format, back = base + "b." + kind;
+        const std::string what = std::string(kind) + " " + options + format;
+        ASSERT_EQ(brintom("convert " + std::string(options) + native + " " + middle).status, 0)
+            << what;
+        EXPECT_EQ(brintom("convert " + middle + " " + back).err, "") << what;
+        EXPECT_EQ(read_file(back), read_file(native)) << what;
+        EXPECT_EQ(read_file(base + "b.txt"), header) << what;
+        EXPECT_EQ(brintom("convert --frame 1 " + middle + " " + base + "m.vtk").status, 0) << what;
+        EXPECT_EQ(read_file(base + "m.vtk"), read_file(direct)) << what;
+      }
+    }
+  }
+}
+
+// Kinds change only where every voxel fits; the message names the first that does not.
+TEST(Brintom, KindChangesNameTheVoxelThatDoesNotFit) {
+  const std::string base = temp_path("");
+  write_file(base + "i.image", host_bytes(2, 1, 1, 1, 3.0f, -4.0f));
+  write_file(base + "f.image", host_bytes(2, 1, 1, 1, 3.0f, 2.5f));
+  write_file(base + "big.image", host_bytes(2, 1, 1, 1, 32768.0f, 0.0f));
+  ASSERT_EQ(brintom("convert " + base + "i.image " + base + "i.nii").status, 0);
+  EXPECT_EQ(brintom("convert " + base + "i.image " + base + "i.mask").status, 0);
+  EXPECT_EQ(read_file(base + "i.mask"), host_bytes(2, 1, 1, short{3}, short{-4}));
+  EXPECT_NE(brintom("info --json " + base + "i.nii").out.find("\"kind\": \"image\""),
+            std::string::npos);
+  for (const char* name : {"f", "big"}) {  // a fraction; past the 16-bit integers
+    ASSERT_EQ(brintom("convert " + base + name + ".image " + base + name + ".nii").status, 0);
+    for (const std::string& to : {".nrrd", ".mask"}) {
+      const Outcome run = brintom("convert --as mask " + base + name + ".nii " + base + name + to);
+      EXPECT_EQ(run.status, 10) << name << to;
+      EXPECT_NE(run.out.find(name[0] == 'f' ? "holds the value 2.5, which a mask (16-bit "
+                                            : "holds the value 32768, which a mask (16-bit "),
+                std::string::npos)
+          << run.out;
+      EXPECT_EQ(matching(base + name + to), 0u) << name << to;
+    }
   }
 }
 
