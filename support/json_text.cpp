@@ -32,4 +32,10 @@ std::string json_number(double value, bool as_float) {
   return text;
 }
 
+std::string json_array(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i ? ", " : "") + items[i];
+  return text + "]";
+}
+
 }  // namespace brintom

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace brintom {
 
@@ -11,5 +12,7 @@ std::string json_string(const std::string& text);
 // ten significant digits; null for NaN and the
 // infinities, which JSON cannot hold.
 std::string json_number(double value, bool as_float = true);
+// A JSON array of items, each already JSON text: "[a, b, c]".
+std::string json_array(const std::vector<std::string>& items);
 
 }  // namespace brintom

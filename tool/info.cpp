@@ -43,13 +43,6 @@ struct Fact {
   std::string human;  // the human text, when the JSON text stripped of punctuation will not do
 };
 
-// A JSON array of numbers, shown to humans without brackets and commas.
-std::string json_array(const std::vector<std::string>& items) {
-  std::string text = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) text += (i ? ", " : "") + items[i];
-  return text + "]";
-}
-
 std::string number(long long value) { return std::to_string(value); }
 
 class Description {
