@@ -1,5 +1,4 @@
 // brintom2vtk: a native image and its geometry header file in, one legacy VTK file out.
-#include <sys/stat.h>
 
 #include <csignal>
 #include <cstdio>
@@ -27,18 +26,6 @@ bool read_geometry_file(const char* base) {
 }
 
 bool is(const char* argument, const char* word) { return std::strcmp(argument, word) == 0; }
-
-// Streaming reads the image while the output is written, so it needs a regular file whose size
-// tells at once whether it is cut short (files of /proc and the like tell 0 whatever they hold),
-// and that is not the output itself: "scan scan.image" works because the image is loaded whole
-// before the output is opened.
-bool can_stream(const char* image, const char* output) {
-  struct stat in {};
-  if (::stat(image, &in) != 0 || !S_ISREG(in.st_mode) || in.st_size == 0) return false;
-  struct stat out {};
-  return output == nullptr || ::stat(output, &out) != 0 || out.st_dev != in.st_dev ||
-         out.st_ino != in.st_ino;
-}
 
 }  // namespace
 
@@ -71,7 +58,7 @@ int main(int argc, char** argv) {
   // Streamed with the same checks, messages and order as loading, in only a few buffers.
   Image* image = nullptr;
   std::unique_ptr<VoxelSource> voxels;
-  if (can_stream(image_path, output)) {
+  if (can_stream_image(image_path, output)) {
     voxels = open_image_stream(image_path);
   } else {
     image = load_image(image_path);

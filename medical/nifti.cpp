@@ -197,8 +197,8 @@ mat44 qform_matrix(const nifti_1_header& h) {
                                 spacing(h.pixdim[3]), h.pixdim[0] < 0 ? -1.0f : 1.0f);
 }
 
-// The transform nibabel's get_best_affine picks: the sform, else the qform, else its base affine
-// from pixdim (x flipped, the grid's centre at the origin). which names it for a refusal.
+// The transform a file gives: the sform, else the qform, else pixdim with origin 0 along our
+// axes (RAS diag(-px, -py, pz): the voxel grid kept as stored). which names it for a refusal.
 Affine best_affine(const nifti_1_header& h, const char*& which) {
   Affine a;
   if (h.sform_code > 0) {
@@ -213,9 +213,7 @@ Affine best_affine(const nifti_1_header& h, const char*& which) {
     which = "pixdim";
     for (int i = 0; i < 3; ++i) {
       const bool present = i < h.dim[0];  // a 2-D file's third axis is 1 mm
-      const double zoom = (i == 0 ? -1.0 : 1.0) * (present ? spacing(h.pixdim[i + 1]) : 1.0);
-      a.m[i][i] = zoom;
-      a.m[i][3] = -((present ? h.dim[i + 1] : 1) - 1) / 2.0 * zoom;
+      a.m[i][i] = (i < 2 ? -1.0 : 1.0) * (present ? spacing(h.pixdim[i + 1]) : 1.0);
     }
   }
   return a;

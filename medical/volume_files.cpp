@@ -139,8 +139,23 @@ void write_foreign_volume(const char* path, ForeignFormat format, VoxelSource& v
   }
   const std::string name(path);
   if (!ends_with(name, ".mhd")) {
-    write_file(path, head, metaimage_header_text(volume, "LOCAL"), voxels, compression, level,
-               false);
+    if (compression == Compression::none) {
+      write_file(path, head, metaimage_header_text(volume, "LOCAL"), voxels, compression, level,
+                 false);
+      return;
+    }
+    // Readers of compressed data after a header want its size first (VTK's among them): the
+    // header goes out with room for it, and again once the data are written.
+    const std::string header = metaimage_header_text(volume, "LOCAL", 0);
+    OutputFile out(path, head);
+    out.write(header.data(), header.size());
+    CompressedOutput compressor(out, compression, level);
+    write_voxels(voxels, out, &compressor);
+    compressor.finish();
+    const std::string sized =
+        metaimage_header_text(volume, "LOCAL", out.size() - static_cast<long long>(header.size()));
+    out.write_at(0, sized.data(), sized.size());
+    out.finish();
     return;
   }
   // The data file first: a header never names voxels that are not there.

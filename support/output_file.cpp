@@ -39,6 +39,14 @@ OutputFile::~OutputFile() {
 
 void OutputFile::write(const void* data, std::size_t size) {
   if (size != 0 && std::fwrite(data, 1, size, file_) != size) fail();
+  size_ += static_cast<long long>(size);
+}
+
+void OutputFile::write_at(long offset, const void* data, std::size_t size) {
+  if (std::fseek(file_, offset, SEEK_SET) != 0 || std::fwrite(data, 1, size, file_) != size ||
+      std::fseek(file_, 0, SEEK_END) != 0) {
+    fail();
+  }
 }
 
 void OutputFile::finish() {

@@ -52,6 +52,12 @@ class OutputFile {
 
   // Writes size bytes; a short write is fatal at once, so a full disk stops the writer early.
   void write(const void* data, std::size_t size);
+  // Writes size bytes over those written from offset on (a header that the data's size decides,
+  // written again once the data are), then goes on at the end. Fatal as write is; so is a file
+  // that cannot be rewritten (a pipe).
+  void write_at(long offset, const void* data, std::size_t size);
+  // The bytes written so far.
+  long long size() const { return size_; }
   // Flushes and closes; fatal when anything written so far did not reach the file.
   void finish();
   // Gives the file up: closes it, removes it (when it is a regular file) and ends with message.
@@ -65,6 +71,7 @@ class OutputFile {
   const char* path_;
   const char* head_;
   const char* written_;  // path_, or the staged file that takes its place when complete
+  long long size_ = 0;
 };
 
 // An OutputFile with one bounded buffer, taken before the file is opened so that running out of

@@ -1,7 +1,5 @@
 #include "tool/formats.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -43,14 +41,6 @@ constexpr FlavourWord kImageFlavours[] = {
   {"ascii-structured", &kAsciiStructuredFloat},
 };
 // clang-format on
-
-// Streaming reads the image while the output is written, so it needs a regular file whose size
-// tells at once whether it is cut short; any other input is loaded whole first. (The output is
-// written under another name until it is complete, so it may replace the input.)
-bool can_stream(const char* image) {
-  struct stat in {};
-  return ::stat(image, &in) == 0 && S_ISREG(in.st_mode) && in.st_size != 0;
-}
 
 // The frames of a loaded Image, one after another.
 class ImageFrames final : public VoxelSource {
@@ -108,7 +98,8 @@ Volume open_native_image(const std::string& path, FileKind, const FormatOptions&
   volume.kind = FileKind::image;
   const char* file = path.c_str();
   // Opened and checked before the geometry header is read, as brintom2vtk does.
-  if (can_stream(file)) {
+  // (The output is written under another name until it is complete, so it may replace the input.)
+  if (can_stream_image(file)) {
     volume.voxels = open_image_stream(file);
   } else {
     Image* image = load_image(file);
@@ -257,11 +248,7 @@ std::string write_foreign(const std::string& path, Volume& volume, const FormatO
   const int level = options.level < 0 ? kDefaultCompressLevel : options.level;
   Compression compression = Compression::none;
   if (format == ForeignFormat::nifti) {
-    if (ends_with(path, ".nii.gz")) {
-      compression = Compression::gzip;
-    } else if (options.level >= 0) {
-      return "--compress is for compressed outputs: .nii.gz, .nrrd, .mha or .mhd";
-    }
+    if (ends_with(path, ".gz")) compression = Compression::gzip;
   } else if (format == ForeignFormat::nrrd && ends_with(path, ".nhdr")) {
     return "a detached NRRD (.nhdr) is read but not written: name the OUTPUT .nrrd";
   } else if (level > 0) {
@@ -282,7 +269,10 @@ constexpr FormatRow kFormats[] = {
    nullptr, nullptr, load_mesh, nullptr, save_native_mesh},
   {"vtk",       {".vtk"},             kVolumes | kHoldsMesh,   false, false,
    open_vtk, write_vtk, load_mesh_vtk, nullptr, save_vtk_mesh},
-  {"nifti",     {".nii.gz", ".nii"},  kVolumes,                true,  true,
+  {"nifti",     {".nii.gz"},          kVolumes,                true,  true,
+   open_foreign<ForeignFormat::nifti>, write_foreign<ForeignFormat::nifti>, nullptr,
+   header_of<ForeignFormat::nifti>, nullptr},
+  {"nifti",     {".nii"},             kVolumes,                true,  false,
    open_foreign<ForeignFormat::nifti>, write_foreign<ForeignFormat::nifti>, nullptr,
    header_of<ForeignFormat::nifti>, nullptr},
   {"nrrd",      {".nrrd", ".nhdr"},   kVolumes,                true,  true,

@@ -82,7 +82,7 @@ int run_convert(int argc, char** argv) {
   app.add_option("--frame", frame_word);
   app.add_option("--compress", level_word);
   app.add_option("--oblique", oblique_word);
-  app.add_option("names", names)->expected(0, 2);
+  app.add_option("names", names);
   app.allow_extras(false);
   try {
     app.parse(argc - 1, argv + 1);

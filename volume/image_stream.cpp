@@ -1,5 +1,7 @@
 #include "volume/image_stream.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -38,6 +40,14 @@ class NativeImageStream final : public VoxelSource {
 };
 
 }  // namespace
+
+bool can_stream_image(const char* image, const char* output) {
+  struct stat in {};
+  if (::stat(image, &in) != 0 || !S_ISREG(in.st_mode) || in.st_size == 0) return false;
+  struct stat out {};
+  return output == nullptr || ::stat(output, &out) != 0 || out.st_dev != in.st_dev ||
+         out.st_ino != in.st_ino;
+}
 
 std::unique_ptr<VoxelSource> open_image_frame_stream(const char* path, int frame) {
   NativeVolumeFile file(path, NativeKind::image);

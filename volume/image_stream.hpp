@@ -6,6 +6,12 @@
 
 namespace brintom {
 
+// Whether a native image can be read a block at a time while an output is written: streaming
+// needs a regular file whose size tells at once whether it is cut short (files of /proc and the
+// like tell 0 whatever they hold), and one that is not the output itself, which a loaded image
+// may replace. Any other image is loaded whole first.
+bool can_stream_image(const char* image, const char* output = nullptr);
+
 // Internal: a native image file's voxels read a block at a time, so that the converter needs no
 // memory the size of the volume. Opens and checks the file as load_image does, with its messages,
 // except that the volume may hold more voxels than a Frame can; any truncation warning is printed

@@ -74,7 +74,9 @@ def case(name, check, img, fields={}, suffix='.nii', cut=None):
     (space, time), shape = h.get_xyzt_units(), h.get_data_shape()
     step = h.get_zooms()[3] * {'msec': 1e-3}.get(time, 1) if len(shape) > 3 else 1
     slope, inter = h.get_slope_inter()
-    lps = np.diag([-1, -1, 1]) @ h.get_best_affine()[:3] * {'micron': 1e-3}.get(space, 1)
+    best = h.get_best_affine() if h['sform_code'] > 0 or h['qform_code'] > 0 else \
+        np.diag([-1, -1, 1, 1]) @ np.diag((list(h.get_zooms()) + [1, 1])[:3] + [1])
+    lps = np.diag([-1, -1, 1]) @ best[:3] * {'micron': 1e-3}.get(space, 1)
     print(name, path, h.get_data_dtype().name, repr(h['descrip'].item().decode()),
           int(h.endianness == '>'), *(shape + (1,) * 3)[:4], h['vox_offset'], slope or 1,
           inter or 0, step or 1, *lps.ravel())
@@ -101,7 +103,7 @@ const FileCase kFiles[] = {
   {"sform_first",  "image(), {'sform_code': 1, 'qform_code': 1, 'qoffset_x': 9}", ""},  // sform
   {"qform_only",   "image(affine=SAG), {'sform_code': 0, 'qform_code': 1}", ""},  // qfac -1
   {"qform_tilted", "image(affine=OBL), {'sform_code': 0, 'qform_code': 1}", ""},  // a rotation
-  {"neither",      "image((2, 3, 4, 2)), {'sform_code': 0}", ""},  // nibabel's base affine
+  {"neither",      "image((2, 3, 4, 2)), {'sform_code': 0}", ""},  // pixdim, origin 0
   {"flat",         "image((3, 4)), {'sform_code': 0}", ""},      // 2-D: one slice, 1 mm
   {"micron",       "image(), {'xyzt_units': 3}", ""},            // lengths to millimetres
   {"extension",    "image(ext=b'a note'), {'descrip': b'head scan'}", ""},  // vox_offset 368
