@@ -2,8 +2,9 @@
 nibabel_nifti.py import  only starts Python and imports numpy and nibabel;  nibabel_nifti.py load
 BASE  also reads the native image BASE.image with numpy.fromfile and its placement from BASE.txt
 into a Nifti1Image;  nibabel_nifti.py save BASE OUT  also saves it as OUT (a .nii.gz at nibabel's
-default level, 1, as ours);  nibabel_nifti.py read NII OUT  loads NII, takes get_fdata(dtype=
-numpy.float32) and writes it as the native image OUT (its 16-byte header, then tofile)."""
+default level, 1, as ours), and  save-ras BASE OUT  with its voxels stored in RAS order, as most
+tools store them;  nibabel_nifti.py read NII OUT  loads NII, takes get_fdata(dtype=numpy.float32)
+and writes it as the native image OUT (its 16-byte header, then tofile)."""
 import sys
 
 import nibabel
@@ -29,6 +30,8 @@ if sys.argv[1] == "load":
     load(sys.argv[2])
 elif sys.argv[1] == "save":
     nibabel.save(load(sys.argv[2]), sys.argv[3])
+elif sys.argv[1] == "save-ras":
+    nibabel.save(nibabel.as_closest_canonical(load(sys.argv[2])), sys.argv[3])
 elif sys.argv[1] == "read":
     voxels = nibabel.load(sys.argv[2]).get_fdata(dtype=numpy.float32)
     with open(sys.argv[3], "wb") as out:
