@@ -1,6 +1,8 @@
 #include "medical/orientation.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -22,11 +24,25 @@ constexpr char kNoMemory[] = "allocation error in volume reordering";
 
 double length(const double (&v)[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
+// Copies count voxels of type T from a stride apart in `from` to one after another at out.
+template <typename T>
+void gather(unsigned char* out, const unsigned char* from, long long stride, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, out += sizeof(T), from += stride * sizeof(T)) {
+    T value;
+    std::memcpy(&value, from, sizeof value);
+    std::memcpy(out, &value, sizeof value);
+  }
+}
+
 class ReorderedVoxels final : public VoxelSource {
  public:
   ReorderedVoxels(std::unique_ptr<VoxelSource> stored, const VoxelShape& ours,
                   const AxisOrder& order)
-      : VoxelSource(ours, true), stored_(std::move(stored)) {
+      : VoxelSource(ours, true),
+        stored_(std::move(stored)),
+        // Slices that stay slices, in their order, are reordered one at a time (a file stored
+        // RAS, flipped in x and y only): memory of a slice. Otherwise of a frame.
+        by_slice_(order.axis[2] == 2 && !order.flipped[2]) {
     const long long file_dims[3] = {stored_->shape.columns, stored_->shape.rows,
                                     stored_->shape.slices};
     const long long file_strides[3] = {1, file_dims[0], file_dims[0] * file_dims[1]};
@@ -35,29 +51,39 @@ class ReorderedVoxels final : public VoxelSource {
       stride_[w] = order.flipped[a] ? -file_strides[a] : file_strides[a];
       if (order.flipped[a]) base_ += (file_dims[a] - 1) * file_strides[a];
     }
-    frame_.reset(new (std::nothrow) unsigned char[shape.voxels() * shape.width]);
-    if (frame_ == nullptr) error_message(kNoMemory);
+    if (by_slice_) stride_[2] = 0;
+    unit_ = static_cast<std::size_t>(shape.columns) * static_cast<std::size_t>(shape.rows) *
+            static_cast<std::size_t>(by_slice_ ? 1 : shape.slices);
+    buffer_.reset(new (std::nothrow) unsigned char[unit_ * shape.width]);
+    if (buffer_ == nullptr) error_message(kNoMemory);
   }
 
   const void* next(void* scratch, std::size_t count) override {
     auto* out = static_cast<unsigned char*>(scratch);
     const std::size_t width = shape.width;
-    for (std::size_t i = 0; i < count; ++i, out += width) {
-      if (!loaded_ && !load_frame()) return nullptr;
-      const long long from =
+    for (std::size_t done = 0; done < count;) {
+      if (!loaded_ && !load_unit()) return nullptr;
+      const std::size_t run =
+          std::min(count - done, static_cast<std::size_t>(shape.columns - at_[0]));
+      const long long first =
           base_ + at_[0] * stride_[0] + at_[1] * stride_[1] + at_[2] * stride_[2];
-      std::memcpy(out, frame_.get() + static_cast<std::size_t>(from) * width, width);
-      // Columns fastest; a frame's end starts the next.
-      if (++at_[0] == shape.columns) {
-        at_[0] = 0;
-        if (++at_[1] == shape.rows) {
-          at_[1] = 0;
-          if (++at_[2] == shape.slices) {
-            at_[2] = 0;
-            loaded_ = false;
-          }
-        }
+      const unsigned char* from = buffer_.get() + first * static_cast<long long>(width);
+      if (width == 2) {
+        gather<std::uint16_t>(out, from, stride_[0], run);
+      } else {
+        gather<std::uint32_t>(out, from, stride_[0], run);
       }
+      out += run * width;
+      done += run;
+      // Columns fastest; a slice's or frame's end starts the next.
+      if ((at_[0] += static_cast<long long>(run)) < shape.columns) continue;
+      at_[0] = 0;
+      if (++at_[1] < shape.rows) continue;
+      at_[1] = 0;
+      if (by_slice_) loaded_ = false;
+      if (++at_[2] < shape.slices) continue;
+      at_[2] = 0;
+      loaded_ = false;
     }
     return scratch;
   }
@@ -65,17 +91,18 @@ class ReorderedVoxels final : public VoxelSource {
   long long missing() const override { return stored_->missing(); }
 
  private:
-  bool load_frame() {
-    const std::size_t voxels = shape.voxels();
-    const void* got = stored_->next(frame_.get(), voxels);
+  bool load_unit() {
+    const void* got = stored_->next(buffer_.get(), unit_);
     if (got == nullptr) return false;
-    if (got != frame_.get()) std::memcpy(frame_.get(), got, voxels * shape.width);
+    if (got != buffer_.get()) std::memcpy(buffer_.get(), got, unit_ * shape.width);
     loaded_ = true;
     return true;
   }
 
   std::unique_ptr<VoxelSource> stored_;
-  std::unique_ptr<unsigned char[]> frame_;
+  const bool by_slice_;
+  std::size_t unit_ = 0;  // voxels reordered at a time: a slice or a frame
+  std::unique_ptr<unsigned char[]> buffer_;
   long long stride_[3] = {0, 0, 0};
   long long base_ = 0;
   long long at_[3] = {0, 0, 0};  // our column, row and slice
