@@ -93,11 +93,13 @@ std::string convert(const ConvertRequest& request) {
 
   const bool mesh = from.kinds == kHoldsMesh || (&from == &vtk_format() && vtk_holds_mesh(input));
   if (mesh) {
-    if (request.frame >= 0) return "--frame takes a volume";
+    if (options.frame >= 0) return "--frame takes a volume";
     if (to.save_mesh == nullptr || &from == &to) return refusal(FileKind::mesh, request.output);
     return to.save_mesh(output, from.load_mesh(input), options);
   }
-  if (to.open_volume == nullptr || &from == &to) {
+  // Our own formats and VTK's convert to others; the field's formats to themselves too (to
+  // recompress, to attach or detach the voxels, to store them along our axes).
+  if (to.open_volume == nullptr || (&from == &to && from.read_header == nullptr)) {
     return refusal(from.kinds == kHoldsMask ? FileKind::mask : FileKind::image, request.output);
   }
   // A native output names its kind; otherwise --as, or the input's own.
@@ -115,10 +117,10 @@ std::string convert(const ConvertRequest& request) {
 
   std::unique_ptr<VoxelSource> all;  // what a one-frame view reads from
   const int frame_count = volume.voxels->shape.frame_count;
-  if (request.frame >= 0) {
-    if (request.frame >= frame_count) file_error(" file ", input, kNoSuchFrame);
+  if (options.frame >= 0 && !volume.frame_taken) {
+    if (options.frame >= frame_count) file_error(" file ", input, kNoSuchFrame);
     all = std::move(volume.voxels);
-    if (!skip_frames(*all, request.frame)) error_message(all->failure());
+    if (!skip_frames(*all, options.frame)) error_message(all->failure());
     volume.voxels = next_frame(*all);
   } else if (frame_count > 1 && !to.frames) {
     if (&to != &vtk_format()) {

@@ -11,8 +11,7 @@ namespace brintom {
 struct ConvertRequest {
   std::string input, output;
   FileKind as_kind = FileKind::unknown;  // --as
-  FormatOptions options;                 // --format, --compress, --oblique
-  int frame = -1;                        // --frame; -1 for every frame
+  FormatOptions options;                 // --format, --compress, --oblique, --frame
 };
 
 // Converts; every failure ends the process with its message (status 10). Gives a usage

@@ -93,13 +93,16 @@ Mask drain_mask(VoxelSource& voxels) {
   return mask;
 }
 
-Volume open_native_image(const std::string& path, FileKind, const FormatOptions&) {
+Volume open_native_image(const std::string& path, FileKind, const FormatOptions& options) {
   Volume volume;
   volume.kind = FileKind::image;
   const char* file = path.c_str();
   // Opened and checked before the geometry header is read, as brintom2vtk does.
   // (The output is written under another name until it is complete, so it may replace the input.)
-  if (can_stream_image(file)) {
+  if (can_stream_image(file) && options.frame >= 0) {
+    volume.voxels = open_image_frame_stream(file, options.frame);
+    volume.frame_taken = true;
+  } else if (can_stream_image(file)) {
     volume.voxels = open_image_stream(file);
   } else {
     Image* image = load_image(file);

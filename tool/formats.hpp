@@ -17,6 +17,7 @@ struct FormatOptions {
   std::string vtk_format;  // --format of a legacy VTK output; empty: binary
   int level = -1;          // --compress (0 to 9); -1: the format's default
   Oblique oblique = Oblique::refuse;
+  int frame = -1;  // --frame; a format that can seek to a frame opens it alone
 };
 
 // A volume opened to be written elsewhere: every frame of its voxels, floats for an image and
@@ -26,6 +27,7 @@ struct Volume {
   std::unique_ptr<VoxelSource> voxels;
   std::shared_ptr<void> storage;  // what the voxels are handed out from, when loaded whole
   double frame_step = 1.0;        // between frames, where the format keeps it
+  bool frame_taken = false;       // the voxels are the --frame frame alone
 };
 
 // Which kinds of data a format holds.

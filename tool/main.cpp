@@ -104,8 +104,8 @@ int run_convert(int argc, char** argv) {
     return word.empty() || *end != '\0' || value < first || value > last ? -1L : value;
   };
   if (app.count("--frame") != 0) {
-    request.frame = static_cast<int>(whole_number(frame_word, 0, 0x7fffffff));
-    if (request.frame < 0) usage_error("--frame takes a frame number from 0");
+    request.options.frame = static_cast<int>(whole_number(frame_word, 0, 0x7fffffff));
+    if (request.options.frame < 0) usage_error("--frame takes a frame number from 0");
   }
   if (app.count("--compress") != 0) {
     request.options.level =

@@ -188,6 +188,11 @@ TEST(Brintom, FieldFormatsRoundTripByteForByte) {
         EXPECT_EQ(read_file(base + "m.vtk"), read_file(direct)) << what;
       }
     }
+    // The field's formats convert to themselves too: attached to detached here.
+    ASSERT_EQ(brintom("convert " + native + " " + base + "t.mha").status, 0);
+    ASSERT_EQ(brintom("convert " + base + "t.mha " + base + "t.mhd").status, 0);
+    ASSERT_EQ(brintom("convert " + base + "t.mhd " + base + "b." + kind).status, 0);
+    EXPECT_EQ(read_file(base + "b." + kind), read_file(native)) << kind;
   }
 }
 
