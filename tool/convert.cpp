@@ -86,7 +86,9 @@ std::string convert(const ConvertRequest& request) {
   const char* input = request.input.c_str();
   const char* output = request.output.c_str();
   const FormatOptions& options = request.options;
-  if (!options.vtk_format.empty() && &to != &vtk_format()) return "--format is for outputs in .vtk";
+  if (!options.format.empty() && to.format_words == nullptr) {
+    return "--format is for outputs in " + known_suffixes(true);
+  }
   if (options.level >= 0 && !to.compresses) {
     return "--compress is for compressed outputs: .nii.gz, .nrrd, .mha or .mhd";
   }
@@ -122,8 +124,8 @@ std::string convert(const ConvertRequest& request) {
     all = std::move(volume.voxels);
     if (!skip_frames(*all, options.frame)) error_message(all->failure());
     volume.voxels = next_frame(*all);
-  } else if (frame_count > 1 && !to.frames) {
-    if (&to != &vtk_format()) {
+  } else if (frame_count > 1 && to.frames != Frames::all) {
+    if (to.frames == Frames::one) {
       return "the OUTPUT format holds one frame; --frame N picks one of the " +
              std::to_string(frame_count);
     }

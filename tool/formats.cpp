@@ -187,7 +187,7 @@ Volume open_vtk(const std::string& path, FileKind want, const FormatOptions&) {
 }
 
 std::string write_vtk(const std::string& path, Volume& volume, const FormatOptions& options) {
-  const std::string& format = options.vtk_format;
+  const std::string& format = options.format;
   const char* file = path.c_str();
   if (volume.kind == FileKind::mask) {
     if (!format.empty() && format != "binary" && format != "ascii") {
@@ -215,7 +215,7 @@ std::string write_vtk(const std::string& path, Volume& volume, const FormatOptio
 }
 
 std::string save_vtk_mesh(const char* path, Mesh* mesh, const FormatOptions& options) {
-  if (!options.vtk_format.empty() && options.vtk_format != "ascii") {
+  if (!options.format.empty() && options.format != "ascii") {
     return "--format for a mesh: ascii (the only one)";
   }
   save_mesh_vtk(path, mesh, kMeshTitle);
@@ -263,25 +263,26 @@ std::string write_foreign(const std::string& path, Volume& volume, const FormatO
 
 // clang-format off
 constexpr unsigned kVolumes = kHoldsImage | kHoldsMask;
+constexpr char kVtkWords[] = "binary, ascii or ascii-structured";
 constexpr FormatRow kFormats[] = {
-  {"native",    {".image"},           kHoldsImage,             true,  false,
+  {"native",    {".image"},   kHoldsImage,           Frames::all,    false, nullptr,
    open_native_image, write_native_image, nullptr, nullptr, nullptr},
-  {"native",    {".mask"},            kHoldsMask,              false, false,
+  {"native",    {".mask"},    kHoldsMask,            Frames::one,    false, nullptr,
    open_native_mask, write_native_mask, nullptr, nullptr, nullptr},
-  {"native",    {".mesh"},            kHoldsMesh,              false, false,
+  {"native",    {".mesh"},    kHoldsMesh,            Frames::one,    false, nullptr,
    nullptr, nullptr, load_mesh, nullptr, save_native_mesh},
-  {"vtk",       {".vtk"},             kVolumes | kHoldsMesh,   false, false,
+  {"vtk",       {".vtk"},     kVolumes | kHoldsMesh, Frames::series, false, kVtkWords,
    open_vtk, write_vtk, load_mesh_vtk, nullptr, save_vtk_mesh},
-  {"nifti",     {".nii.gz"},          kVolumes,                true,  true,
+  {"nifti",     {".nii.gz"},  kVolumes,              Frames::all,    true,  nullptr,
    open_foreign<ForeignFormat::nifti>, write_foreign<ForeignFormat::nifti>, nullptr,
    header_of<ForeignFormat::nifti>, nullptr},
-  {"nifti",     {".nii"},             kVolumes,                true,  false,
+  {"nifti",     {".nii"},     kVolumes,              Frames::all,    false, nullptr,
    open_foreign<ForeignFormat::nifti>, write_foreign<ForeignFormat::nifti>, nullptr,
    header_of<ForeignFormat::nifti>, nullptr},
-  {"nrrd",      {".nrrd", ".nhdr"},   kVolumes,                true,  true,
+  {"nrrd",      {".nrrd", ".nhdr"}, kVolumes,        Frames::all,    true,  nullptr,
    open_foreign<ForeignFormat::nrrd>, write_foreign<ForeignFormat::nrrd>, nullptr,
    header_of<ForeignFormat::nrrd>, nullptr},
-  {"metaimage", {".mha", ".mhd"},     kVolumes,                true,  true,
+  {"metaimage", {".mha", ".mhd"},   kVolumes,        Frames::all,    true,  nullptr,
    open_foreign<ForeignFormat::metaimage>, write_foreign<ForeignFormat::metaimage>, nullptr,
    header_of<ForeignFormat::metaimage>, nullptr},
 };
@@ -326,9 +327,10 @@ const FormatRow& native_format(FileKind kind) {
 
 const FormatRow& vtk_format() { return kFormats[kVtkRow]; }
 
-std::string known_suffixes() {
+std::string known_suffixes(bool with_format_words) {
   std::string list;
   for (const FormatRow& row : kFormats) {
+    if (with_format_words && row.format_words == nullptr) continue;
     for (const char* suffix : row.suffixes) {
       if (suffix != nullptr) list += (list.empty() ? "" : ", ") + std::string(suffix);
     }

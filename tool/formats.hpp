@@ -14,8 +14,8 @@ namespace brintom {
 
 // What a conversion's options tell the formats; main has checked the words.
 struct FormatOptions {
-  std::string vtk_format;  // --format of a legacy VTK output; empty: binary
-  int level = -1;          // --compress (0 to 9); -1: the format's default
+  std::string format;  // --format: the output's encoding; empty: the format's default
+  int level = -1;      // --compress (0 to 9); -1: the format's default
   Oblique oblique = Oblique::refuse;
   int frame = -1;  // --frame; a format that can seek to a frame opens it alone
 };
@@ -34,14 +34,22 @@ struct Volume {
 enum KindBits : unsigned { kHoldsImage = 1, kHoldsMask = 2, kHoldsMesh = 4 };
 unsigned kind_bit(FileKind kind);
 
+// How a format takes a volume of several frames.
+enum class Frames {
+  one,     // it holds one: --frame picks it
+  series,  // one file a frame, and a series file that ParaView opens as a time series
+  all,     // one file holds them all
+};
+
 // One file format that the command (and whatever else converts files) reaches: a new format is
 // one row here and one module of the library.
 struct FormatRow {
-  const char* name;         // as `brintom info` shows it
-  const char* suffixes[2];  // the longer first: ".nii.gz" before ".nii"
-  unsigned kinds;           // KindBits
-  bool frames;              // one file holds several frames; else a file a frame and a series
-  bool compresses;          // takes --compress
+  const char* name;          // as `brintom info` shows it
+  const char* suffixes[2];   // the longer first: ".nii.gz" before ".nii"
+  unsigned kinds;            // KindBits
+  Frames frames;             // what it does with several frames
+  bool compresses;           // takes --compress
+  const char* format_words;  // the --format words it takes, for messages; null: none
   // Opens path as a volume of kind want (image or mask; unknown: the file's own kind).
   Volume (*open_volume)(const std::string& path, FileKind want, const FormatOptions& options);
   // Writes every frame of volume at path. Gives a usage complaint, before writing anything, when
@@ -60,7 +68,7 @@ const FormatRow* format_of_name(const std::string& path);
 const FormatRow& native_format(FileKind kind);
 // The legacy VTK row, which an input without a known suffix belongs to when it says so.
 const FormatRow& vtk_format();
-// Every suffix, for messages: ".image, .mask, ...".
-std::string known_suffixes();
+// Every suffix, for messages: ".image, .mask, ...", or those of the formats that take --format.
+std::string known_suffixes(bool with_format_words = false);
 
 }  // namespace brintom

@@ -77,7 +77,7 @@ int run_convert(int argc, char** argv) {
   std::vector<std::string> names;
   brintom::ConvertRequest request;
   app.add_flag("-h,--help", help);
-  app.add_option("--format", request.options.vtk_format);
+  app.add_option("--format", request.options.format);
   app.add_option("--as", as_word);
   app.add_option("--frame", frame_word);
   app.add_option("--compress", level_word);
