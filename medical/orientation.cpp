@@ -24,12 +24,15 @@ constexpr char kNoMemory[] = "allocation error in volume reordering";
 
 double length(const double (&v)[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
-// Copies count voxels of type T from a stride apart in `from` to one after another at out.
+// Copies count voxels of type T, from voxel `first` of a buffer on, a stride apart (negative
+// for a reversed axis), to one after another at out.
 template <typename T>
-void gather(unsigned char* out, const unsigned char* from, long long stride, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i, out += sizeof(T), from += stride * sizeof(T)) {
+void gather(unsigned char* out, const unsigned char* buffer, long long first, long long stride,
+            std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, out += sizeof(T)) {
+    const long long at = first + stride * static_cast<long long>(i);
     T value;
-    std::memcpy(&value, from, sizeof value);
+    std::memcpy(&value, buffer + static_cast<std::size_t>(at) * sizeof(T), sizeof value);
     std::memcpy(out, &value, sizeof value);
   }
 }
@@ -67,11 +70,10 @@ class ReorderedVoxels final : public VoxelSource {
           std::min(count - done, static_cast<std::size_t>(shape.columns - at_[0]));
       const long long first =
           base_ + at_[0] * stride_[0] + at_[1] * stride_[1] + at_[2] * stride_[2];
-      const unsigned char* from = buffer_.get() + first * static_cast<long long>(width);
       if (width == 2) {
-        gather<std::uint16_t>(out, from, stride_[0], run);
+        gather<std::uint16_t>(out, buffer_.get(), first, stride_[0], run);
       } else {
-        gather<std::uint32_t>(out, from, stride_[0], run);
+        gather<std::uint32_t>(out, buffer_.get(), first, stride_[0], run);
       }
       out += run * width;
       done += run;
