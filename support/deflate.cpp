@@ -219,16 +219,17 @@ namespace {
 
 // Runs the compressor over what it holds, sending each full block of output to the file; with
 // end_of_stream set, until the stream is complete. Stops when the input is taken.
-void deflate_into(isal_zstream& stream, std::uint8_t* output, OutputFile& out) {
+void deflate_into(isal_zstream& stream, std::uint8_t* output, std::size_t capacity,
+                  OutputFile& out) {
   for (int stalls = 0;;) {
     const std::uint32_t avail_in = stream.avail_in, avail_out = stream.avail_out;
     if (isal_deflate(&stream) != COMP_OK) out.abandon(kCompressorFailure);
     const bool moved = stream.avail_in != avail_in || stream.avail_out != avail_out;
     const bool ended = stream.internal_state.state == ZSTATE_END;
     if (stream.avail_out == 0 || ended) {
-      out.write(output, kCompressedBlock - stream.avail_out);
+      out.write(output, capacity - stream.avail_out);
       stream.next_out = output;
-      stream.avail_out = static_cast<std::uint32_t>(kCompressedBlock);
+      stream.avail_out = static_cast<std::uint32_t>(capacity);
     }
     if (ended || (stream.avail_in == 0 && !stream.end_of_stream)) return;
     // Never spin on a compressor that neither takes input nor gives output.
@@ -251,7 +252,7 @@ void CompressedOutput::write(const void* data, std::size_t size) {
     const std::size_t step = std::min(size - done, kLargestStep);
     s.stream.next_in = from + done;
     s.stream.avail_in = static_cast<std::uint32_t>(step);
-    deflate_into(s.stream, s.output.get(), out_);
+    deflate_into(s.stream, s.output.get(), kCompressedBlock, out_);
     done += step;
   }
 }
@@ -262,17 +263,20 @@ void CompressedOutput::finish() {
   s.stream.next_in = nullptr;
   s.stream.avail_in = 0;
   s.stream.end_of_stream = 1;
-  deflate_into(s.stream, s.output.get(), out_);
+  deflate_into(s.stream, s.output.get(), kCompressedBlock, out_);
 }
 
 }  // namespace brintom
 
 namespace brintom {
 
+// A block's stream goes to the file a piece of this size at a time.
+constexpr std::size_t kBlockOutput = std::size_t{1} << 16;
+
 struct BlockCompressor::State {
   isal_zstream stream;
   std::unique_ptr<std::uint8_t[]> level_buffer;
-  std::unique_ptr<std::uint8_t[]> output{take_bytes(kCompressedBlock)};
+  std::unique_ptr<std::uint8_t[]> output{take_bytes(kBlockOutput)};
 };
 
 BlockCompressor::BlockCompressor(int level) : state_(take<State>()) {
@@ -295,7 +299,7 @@ std::size_t BlockCompressor::compress(const void* data, std::size_t size, Output
   isal_deflate_reset(&s.stream);
   s.stream.gzip_flag = IGZIP_ZLIB;
   s.stream.next_out = s.output.get();
-  s.stream.avail_out = static_cast<std::uint32_t>(kCompressedBlock);
+  s.stream.avail_out = static_cast<std::uint32_t>(kBlockOutput);
   auto* from = static_cast<std::uint8_t*>(const_cast<void*>(data));
   for (std::size_t done = 0;;) {
     const std::size_t step = std::min(size - done, kLargestStep);
@@ -303,7 +307,7 @@ std::size_t BlockCompressor::compress(const void* data, std::size_t size, Output
     s.stream.avail_in = static_cast<std::uint32_t>(step);
     done += step;
     s.stream.end_of_stream = done == size ? 1 : 0;
-    deflate_into(s.stream, s.output.get(), out);
+    deflate_into(s.stream, s.output.get(), kBlockOutput, out);
     if (done == size) break;
   }
   return static_cast<std::size_t>(out.size() - before);

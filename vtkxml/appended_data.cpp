@@ -10,7 +10,7 @@ namespace brintom {
 namespace {
 
 // Uncompressed bytes written at a time.
-constexpr std::size_t kRawPiece = std::size_t{1} << 20;
+constexpr std::size_t kRawPiece = std::size_t{1} << 16;
 // What closes the appended data and the file.
 constexpr char kEnd[] = "\n  </AppendedData>\n</VTKFile>\n";
 // The digits of the largest offset, 2^64 - 1.

@@ -24,9 +24,10 @@ class ArrayBytes {
   const std::uint64_t total;  // bytes
 };
 
-// Uncompressed bytes of an array in each zlib block. VTK writes 32 KiB; larger blocks compress a
-// little better and cost less header, and VTK reads any size.
-inline constexpr std::size_t kXmlBlockBytes = std::size_t{1} << 18;
+// Uncompressed bytes of an array in each zlib block, VTK's own default. ISA-L fits its codes to
+// each block: on 256 MiB of noisy floats 32 KiB blocks came out 0.4% smaller than 256 KiB ones,
+// and smaller than zlib's level 6 in VTK's 32 KiB, for 0.1 s more.
+inline constexpr std::size_t kXmlBlockBytes = std::size_t{1} << 15;
 
 // Internal: a VTK XML file of ours, as ParaView writes them: every array appended as raw data
 // behind a UInt64 header, its bytes in zlib blocks (levels 1 to 9) or as they are (level 0),

@@ -219,6 +219,7 @@ class BinaryStream final : public ArrayReader::Stream {
       sizes_.push_back(size);
     if (sizes_.size() < count) last_size_ = 0;  // the blocks kept are whole
     blocks_ = count;
+    inflater_ = std::make_unique<BlockInflater>();
     input_size_ = static_cast<std::size_t>(std::min<long long>(kBlock, in_->available() + 1));
     input_.reset(new unsigned char[input_size_]);
   }
@@ -245,10 +246,10 @@ class BinaryStream final : public ArrayReader::Stream {
           probing ? 1
                   : static_cast<std::size_t>(std::min<unsigned long long>(size - done, block_out_));
       const std::size_t asked = room;
-      const bool ended = inflater_.decode(in, in_size, to, room);
+      const bool ended = inflater_->decode(in, in_size, to, room);
       in_at_ = in - input_.get();
-      if (inflater_.failure() != nullptr) {
-        failure = inflater_.failure();
+      if (inflater_->failure() != nullptr) {
+        failure = inflater_->failure();
         break;
       }
       if (probing && room == 0) {
@@ -287,7 +288,7 @@ class BinaryStream final : public ArrayReader::Stream {
     const bool last = block_ + 1 == blocks_ && last_size_ != 0;
     block_out_ = last ? last_size_ : block_size_;
     block_in_ = sizes_[block_];
-    inflater_.start();
+    inflater_->start();
     in_block_ = true;
     return true;
   }
@@ -326,7 +327,7 @@ class BinaryStream final : public ArrayReader::Stream {
   std::unique_ptr<unsigned char[]> input_;
   std::size_t input_size_ = 0;
   std::size_t in_at_ = 0, in_end_ = 0;
-  BlockInflater inflater_;
+  std::unique_ptr<BlockInflater> inflater_;  // compressed arrays only
 };
 
 // An ascii array: numbers separated by blanks, each stored as its type in host order. The first

@@ -81,7 +81,7 @@ void check(const ArrayReader& reader, bool read) {
 // The polygons' vertex count from the offsets (each polygon's end in the connectivity, the
 // first 0 left out), which must grow by it at every polygon.
 long long vertex_count(ArrayReader& offsets, long long polygons, const char* path) {
-  std::vector<long long> chunk(kChunk);
+  std::vector<long long> chunk(static_cast<std::size_t>(std::min<long long>(kChunk, polygons)));
   long long vertices = 0, previous = 0;
   for (long long done = 0; done < polygons;) {
     const std::size_t count =
@@ -281,7 +281,7 @@ Mesh* load_mesh_vtp(const char* path) {
   mesh->points = new_matrix(kAxes, point_count);
   mesh->polygons = new_integer_matrix(static_cast<int>(vertices), polygon_count);
   mesh->weights = new_vector(polygon_count);
-  std::vector<float> floats(kChunk);
+  std::vector<float> floats(static_cast<std::size_t>(std::min<long long>(kChunk, kAxes * points)));
   for (long long done = 0; done < kAxes * points;) {
     const std::size_t count =
         static_cast<std::size_t>(std::min<long long>(kChunk, kAxes * points - done));
@@ -293,7 +293,8 @@ Mesh* load_mesh_vtp(const char* path) {
     }
     done += static_cast<long long>(count);
   }
-  std::vector<long long> indices(kChunk);
+  std::vector<long long> indices(
+      static_cast<std::size_t>(std::min<long long>(kChunk, vertices * polygons)));
   for (long long done = 0; done < vertices * polygons;) {
     const std::size_t count =
         static_cast<std::size_t>(std::min<long long>(kChunk, vertices * polygons - done));

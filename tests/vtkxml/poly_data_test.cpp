@@ -127,7 +127,7 @@ TEST_F(VtpFileTest, WritesParaViewsLayout) {
 // Compressed across blocks, a mesh comes back whole, weights included; through a .vtk file the
 // same mesh loses only the digits "%g" drops.
 TEST_F(VtpFileTest, RoundTripAcrossBlocks) {
-  const int count = 40000;  // 960,000 bytes of connectivity: four blocks
+  const int count = 40000;  // 960,000 bytes of connectivity: many blocks
   std::vector<float> xyz;
   std::vector<int> quads;
   for (int i = 0; i < 3 * count; ++i) xyz.push_back(1.0f + static_cast<float>(i) * 0.001f);
