@@ -368,7 +368,10 @@ bool BlockInflater::decode(const unsigned char*& in, std::size_t& in_size, unsig
     z.next_out = out;
     z.avail_out = static_cast<std::uint32_t>(out_step);
     const int result = isal_inflate(&z);
-    const std::size_t took = in_step - z.avail_in, gave = out_step - z.avail_out;
+    // At a stream's end the decoder gives back the bytes it read beyond it, which may be more
+    // than this piece: then none of the piece was taken.
+    const std::size_t took = in_step > z.avail_in ? in_step - z.avail_in : 0;
+    const std::size_t gave = out_step - z.avail_out;
     in += took, in_size -= took, out += gave, out_size -= gave;
     if (result == ISAL_INCORRECT_CHECKSUM) {
       failure_ = kStreamChecksum;
