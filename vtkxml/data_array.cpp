@@ -580,7 +580,7 @@ ArrayReader::ArrayReader(const XmlLayout& layout, const XmlElement& array, long 
     } else if (how == kAppendedFormat) {
       long long offset = -1;
       if (layout.appended < 0 || !attribute_integers(array.attribute(kOffsetKey), &offset, 1) ||
-          offset < 0) {
+          offset < 0 || offset > LLONG_MAX / 2) {
         file_error("file ", path, kArrayOffset);
       }
       FileHandle file(std::fopen(path, "rb"));
@@ -655,11 +655,16 @@ bool ArrayReader::read(float* out, std::size_t count) { return read_converted(ou
 bool ArrayReader::read(long long* out, std::size_t count) { return read_converted(out, count); }
 bool ArrayReader::read(short* out, std::size_t count) { return read_converted(out, count); }
 
-std::string ArrayReader::read_bytes(std::size_t limit) {
-  std::string bytes(limit, '\0');
-  const std::size_t got = stream_->read(reinterpret_cast<unsigned char*>(&bytes[0]), limit);
-  bytes.resize(got);
-  return bytes;
+std::string ArrayReader::read_string(std::size_t limit) {
+  std::string text;
+  unsigned char piece[4096];
+  while (text.size() < limit) {
+    const std::size_t got = stream_->read(piece, std::min(sizeof piece, limit - text.size()));
+    const unsigned char* end = std::find(piece, piece + got, 0);
+    text.append(reinterpret_cast<const char*>(piece), static_cast<std::size_t>(end - piece));
+    if (end != piece + got || got < sizeof piece) break;
+  }
+  return text;
 }
 
 }  // namespace brintom

@@ -58,8 +58,9 @@ class ArrayReader {
   bool read(float* out, std::size_t count);
   bool read(long long* out, std::size_t count);
   bool read(short* out, std::size_t count);
-  // The values' bytes until the array ends (a string array's), at most limit of them.
-  std::string read_bytes(std::size_t limit);
+  // A string array's first string: its bytes up to the first zero byte or the array's end, at
+  // most limit of them.
+  std::string read_string(std::size_t limit);
 
   const char* failure() const { return failure_.empty() ? nullptr : failure_.c_str(); }
   long long missing() const { return missing_; }

@@ -91,8 +91,7 @@ bool read_label(const XmlElement& image, const XmlLayout& layout, std::string& l
       continue;
     }
     ArrayReader reader(layout, array, kLongestLabel, type_bit(XmlType::string), nullptr, nullptr);
-    label = reader.read_bytes(kLongestLabel);
-    label.resize(std::strlen(label.c_str()));
+    label = reader.read_string(kLongestLabel);
     return true;
   }
   return false;
@@ -128,7 +127,8 @@ VtiHeader read_vti_header(const char* path) {
   }
   for (int a = 0; a < 3; ++a) {
     const long long first = extent[2 * a], last = extent[2 * a + 1];
-    if (first < -kLargestDimension || last < first || last - first >= kLargestDimension) {
+    if (first < -kLargestDimension || first > kLargestDimension || last < first ||
+        last > first + kLargestDimension - 1) {
       file_error("file ", path, kImpossibleSize);
     }
     header.dimensions[a] = last - first + 1;
