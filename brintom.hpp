@@ -1,7 +1,7 @@
 #pragma once
 
-// The brintom toolkit: volumetric images, masks and meshes with their native and legacy VTK
-// files. Everything lives in namespace brintom.
+// The brintom toolkit: volumetric images, masks and meshes with their native files, legacy VTK
+// files and VTK's XML files. Everything lives in namespace brintom.
 
 #include "support/containers.hpp"
 #include "support/fatal.hpp"
@@ -17,3 +17,5 @@
 #include "vtk/mask_file.hpp"
 #include "vtk/mesh_file.hpp"
 #include "vtk/preamble.hpp"
+#include "vtkxml/image_file.hpp"
+#include "vtkxml/poly_data.hpp"

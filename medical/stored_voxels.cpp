@@ -20,13 +20,6 @@ namespace {
 
 // Stored bytes decoded at a time, whatever the volume's size.
 constexpr std::size_t kRawBlock = std::size_t{1} << 20;
-// Deflate cannot shrink data by more than about 1032 to 1: what a compressed file can hold.
-#ifdef BRINTOM_FUZZ_INPUT_LIMITS
-// The fuzz build: a few KiB must not decode to gigabytes of zeros at every run.
-constexpr long long kDeflateRatio = 16;
-#else
-constexpr long long kDeflateRatio = 1032;
-#endif
 // A dimension beyond this describes no volume we could write out again.
 constexpr long long kLargestDimension = 16777216;
 

@@ -219,16 +219,17 @@ namespace {
 
 // Runs the compressor over what it holds, sending each full block of output to the file; with
 // end_of_stream set, until the stream is complete. Stops when the input is taken.
-void deflate_into(isal_zstream& stream, std::uint8_t* output, OutputFile& out) {
+void deflate_into(isal_zstream& stream, std::uint8_t* output, std::size_t capacity,
+                  OutputFile& out) {
   for (int stalls = 0;;) {
     const std::uint32_t avail_in = stream.avail_in, avail_out = stream.avail_out;
     if (isal_deflate(&stream) != COMP_OK) out.abandon(kCompressorFailure);
     const bool moved = stream.avail_in != avail_in || stream.avail_out != avail_out;
     const bool ended = stream.internal_state.state == ZSTATE_END;
     if (stream.avail_out == 0 || ended) {
-      out.write(output, kCompressedBlock - stream.avail_out);
+      out.write(output, capacity - stream.avail_out);
       stream.next_out = output;
-      stream.avail_out = static_cast<std::uint32_t>(kCompressedBlock);
+      stream.avail_out = static_cast<std::uint32_t>(capacity);
     }
     if (ended || (stream.avail_in == 0 && !stream.end_of_stream)) return;
     // Never spin on a compressor that neither takes input nor gives output.
@@ -251,7 +252,7 @@ void CompressedOutput::write(const void* data, std::size_t size) {
     const std::size_t step = std::min(size - done, kLargestStep);
     s.stream.next_in = from + done;
     s.stream.avail_in = static_cast<std::uint32_t>(step);
-    deflate_into(s.stream, s.output.get(), out_);
+    deflate_into(s.stream, s.output.get(), kCompressedBlock, out_);
     done += step;
   }
 }
@@ -262,7 +263,134 @@ void CompressedOutput::finish() {
   s.stream.next_in = nullptr;
   s.stream.avail_in = 0;
   s.stream.end_of_stream = 1;
-  deflate_into(s.stream, s.output.get(), out_);
+  deflate_into(s.stream, s.output.get(), kCompressedBlock, out_);
+}
+
+}  // namespace brintom
+
+namespace brintom {
+
+// A block's stream goes to the file a piece of this size at a time.
+constexpr std::size_t kBlockOutput = std::size_t{1} << 16;
+
+struct BlockCompressor::State {
+  isal_zstream stream;
+  std::unique_ptr<std::uint8_t[]> level_buffer;
+  std::unique_ptr<std::uint8_t[]> output{take_bytes(kBlockOutput)};
+};
+
+BlockCompressor::BlockCompressor(int level) : state_(take<State>()) {
+  State& s = *state_;
+  const LevelRow& row = kLevels[std::clamp(level, 0, kMaxCompressLevel)];
+  isal_deflate_init(&s.stream);
+  s.stream.level = row.isal_level;
+  s.level_buffer.reset(take_bytes(row.buffer_size));
+  s.stream.level_buf = s.level_buffer.get();
+  s.stream.level_buf_size = row.buffer_size;
+}
+
+BlockCompressor::~BlockCompressor() = default;
+
+std::size_t BlockCompressor::compress(const void* data, std::size_t size, OutputFile& out) {
+  State& s = *state_;
+  const long long before = out.size();
+  // A reset keeps the level and its buffer: each block is a stream of its own. The wrapper is
+  // set again, since ISA-L marks its header as written in that field.
+  isal_deflate_reset(&s.stream);
+  s.stream.gzip_flag = IGZIP_ZLIB;
+  s.stream.next_out = s.output.get();
+  s.stream.avail_out = static_cast<std::uint32_t>(kBlockOutput);
+  auto* from = static_cast<std::uint8_t*>(const_cast<void*>(data));
+  for (std::size_t done = 0;;) {
+    const std::size_t step = std::min(size - done, kLargestStep);
+    s.stream.next_in = from + done;
+    s.stream.avail_in = static_cast<std::uint32_t>(step);
+    done += step;
+    s.stream.end_of_stream = done == size ? 1 : 0;
+    deflate_into(s.stream, s.output.get(), kBlockOutput, out);
+    if (done == size) break;
+  }
+  return static_cast<std::size_t>(out.size() - before);
+}
+
+namespace {
+
+// A zlib stream's two header bytes (RFC 1950): deflate, a window of at most 32 KiB, no preset
+// dictionary (which no file format supplies), and the check that makes them a multiple of 31.
+bool zlib_header_holds(const std::uint8_t (&header)[2]) {
+  return (header[0] & 0x0f) == 8 && (header[0] >> 4) <= 7 && (header[1] & 0x20) == 0 &&
+         (header[0] * 256 + header[1]) % 31 == 0;
+}
+
+}  // namespace
+
+struct BlockInflater::State {
+  inflate_state inflate;
+  std::uint8_t header[2];
+  int header_bytes = 0;  // of the stream's two, taken so far
+  int stalls = 0;
+};
+
+BlockInflater::BlockInflater() : state_(take<State>()) { start(); }
+
+BlockInflater::~BlockInflater() = default;
+
+void BlockInflater::start() {
+  State& s = *state_;
+  isal_inflate_init(&s.inflate);
+  // The header is read here, whole even when it comes split between two pieces; the decoder
+  // checks the Adler-32 after the data.
+  s.inflate.crc_flag = ISAL_ZLIB_NO_HDR_VER;
+  s.header_bytes = 0;
+  s.stalls = 0;
+  failure_ = nullptr;
+}
+
+bool BlockInflater::decode(const unsigned char*& in, std::size_t& in_size, unsigned char*& out,
+                           std::size_t& out_size) {
+  State& s = *state_;
+  if (failure_ != nullptr) return false;
+  while (s.header_bytes < 2 && in_size > 0) {
+    s.header[s.header_bytes++] = *in++;
+    --in_size;
+    if (s.header_bytes == 2 && !zlib_header_holds(s.header)) {
+      failure_ = kNotZlibStream;
+      return false;
+    }
+  }
+  if (s.header_bytes < 2) return false;
+  inflate_state& z = s.inflate;
+  while (z.block_state != ISAL_BLOCK_FINISH) {
+    const std::size_t in_step = std::min(in_size, kLargestStep);
+    const std::size_t out_step = std::min(out_size, kLargestStep);
+    z.next_in = const_cast<std::uint8_t*>(in);
+    z.avail_in = static_cast<std::uint32_t>(in_step);
+    z.next_out = out;
+    z.avail_out = static_cast<std::uint32_t>(out_step);
+    const int result = isal_inflate(&z);
+    // At a stream's end the decoder gives back the bytes it read beyond it, which may be more
+    // than this piece: then none of the piece was taken.
+    const std::size_t took = in_step > z.avail_in ? in_step - z.avail_in : 0;
+    const std::size_t gave = out_step - z.avail_out;
+    in += took, in_size -= took, out += gave, out_size -= gave;
+    if (result == ISAL_INCORRECT_CHECKSUM) {
+      failure_ = kStreamChecksum;
+      return false;
+    }
+    if (result != ISAL_DECOMP_OK) {
+      failure_ = kCorruptStream;
+      return false;
+    }
+    if (z.block_state == ISAL_BLOCK_FINISH) break;
+    if (took != 0 || gave != 0) {
+      s.stalls = 0;
+    } else if (in_size == 0 || out_size == 0 || ++s.stalls > 2) {
+      // Wants more input or room; never spin on a decoder that has both and does nothing.
+      if (s.stalls > 2) failure_ = kCorruptStream;
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace brintom

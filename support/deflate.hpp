@@ -64,6 +64,15 @@ class CompressedInput {
   const char* failure_ = nullptr;
 };
 
+// Deflate cannot shrink data by more than about 1032 to 1: the most that compressed bytes of a
+// file can decode to, which a reader checks a size against before allocating for it.
+#ifdef BRINTOM_FUZZ_INPUT_LIMITS
+// The fuzz build: a few KiB must not decode to gigabytes of zeros at every run.
+inline constexpr long long kDeflateRatio = 16;
+#else
+inline constexpr long long kDeflateRatio = 1032;
+#endif
+
 // The compression levels --compress takes (0 fastest to 9 smallest) and the default.
 inline constexpr int kMaxCompressLevel = 9;
 inline constexpr int kDefaultCompressLevel = 1;
@@ -88,6 +97,49 @@ class CompressedOutput {
   struct State;
   std::unique_ptr<State> state_;
   OutputFile& out_;
+};
+
+// Internal: compresses blocks one at a time, each into a zlib stream of its own, as VTK's XML
+// files store compressed arrays, at the levels CompressedOutput takes. One compressor's state
+// and buffers serve every block. Failures are the OutputFile's, as CompressedOutput's are.
+class BlockCompressor {
+ public:
+  explicit BlockCompressor(int level);
+  ~BlockCompressor();
+  BlockCompressor(const BlockCompressor&) = delete;
+  BlockCompressor& operator=(const BlockCompressor&) = delete;
+
+  // Writes size bytes of data to out as one whole zlib stream; gives the stream's length.
+  std::size_t compress(const void* data, std::size_t size, OutputFile& out);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Internal: decodes zlib streams one after another (VTK's compressed blocks), each handed in
+// in pieces of any size, with one decoder's state for all of them.
+class BlockInflater {
+ public:
+  BlockInflater();
+  ~BlockInflater();
+  BlockInflater(const BlockInflater&) = delete;
+  BlockInflater& operator=(const BlockInflater&) = delete;
+
+  // Starts the next stream.
+  void start();
+  // Decodes what it can of the in_size bytes at in into the out_size bytes of room at out,
+  // moving all four on. True once the stream has ended and its checksum held; false while it
+  // wants more input or more room, and after a failure, which failure() then names
+  // (kNotZlibStream, kCorruptStream or kStreamChecksum) until the next start().
+  bool decode(const unsigned char*& in, std::size_t& in_size, unsigned char*& out,
+              std::size_t& out_size);
+  const char* failure() const { return failure_; }
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+  const char* failure_ = nullptr;
 };
 
 }  // namespace brintom

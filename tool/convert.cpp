@@ -50,8 +50,10 @@ void write_series(const std::string& output, int frame_count) {
 
 // The conversions there are, for the refusal of any other pair.
 std::string conversions() {
-  return "conversions: a volume (image or mask) between any of " + known_suffixes() +
-         " but .mesh; a mesh between .mesh and .vtk";
+  return "conversions: a volume (image or mask) between any of " +
+         suffixes_where([](const FormatRow& row) { return (row.kinds & ~kHoldsMesh) != 0; }) +
+         "; a mesh between any of " +
+         suffixes_where([](const FormatRow& row) { return (row.kinds & kHoldsMesh) != 0; });
 }
 
 std::string refusal(FileKind from, const std::string& output) {
@@ -90,18 +92,23 @@ std::string convert(const ConvertRequest& request) {
     return "--format is for outputs in " + known_suffixes(true);
   }
   if (options.level >= 0 && !to.compresses) {
-    return "--compress is for compressed outputs: .nii.gz, .nrrd, .mha or .mhd";
+    return "--compress is for compressed outputs: " +
+           suffixes_where([](const FormatRow& row) { return row.compresses; });
   }
 
   const bool mesh = from.kinds == kHoldsMesh || (&from == &vtk_format() && vtk_holds_mesh(input));
   if (mesh) {
     if (options.frame >= 0) return "--frame takes a volume";
-    if (to.save_mesh == nullptr || &from == &to) return refusal(FileKind::mesh, request.output);
+    // A format converts to itself when that recompresses it.
+    if (to.save_mesh == nullptr || (&from == &to && !from.compresses)) {
+      return refusal(FileKind::mesh, request.output);
+    }
     return to.save_mesh(output, from.load_mesh(input), options);
   }
-  // Our own formats and VTK's convert to others; the field's formats to themselves too (to
-  // recompress, to attach or detach the voxels, to store them along our axes).
-  if (to.open_volume == nullptr || (&from == &to && from.read_header == nullptr)) {
+  // Our own formats and VTK's convert to others; the field's formats and those that compress to
+  // themselves too (to recompress, to attach or detach the voxels, to store them along our axes).
+  if (to.open_volume == nullptr ||
+      (&from == &to && from.read_header == nullptr && !from.compresses)) {
     return refusal(from.kinds == kHoldsMask ? FileKind::mask : FileKind::image, request.output);
   }
   // A native output names its kind; otherwise --as, or the input's own.

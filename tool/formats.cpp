@@ -21,6 +21,9 @@
 #include "vtk/volume_geometry.hpp"
 #include "vtk/volume_writer.hpp"
 #include "vtk/words.hpp"
+#include "vtkxml/image_file.hpp"
+#include "vtkxml/image_voxels.hpp"
+#include "vtkxml/poly_data.hpp"
 
 namespace brintom {
 namespace {
@@ -261,6 +264,34 @@ std::string write_foreign(const std::string& path, Volume& volume, const FormatO
   return "";
 }
 
+int level_or_default(const FormatOptions& options) {
+  return options.level < 0 ? kVtiDefaultLevel : options.level;
+}
+
+Volume open_vti(const std::string& path, FileKind want, const FormatOptions& options) {
+  // The header holds the text of inline arrays and the layout the voxels are read by.
+  auto header = std::make_shared<VtiHeader>(read_vti_header(path.c_str()));
+  Volume volume;
+  volume.kind = want != FileKind::unknown ? want
+                : vti_holds_mask(*header) ? FileKind::mask
+                                          : FileKind::image;
+  const std::size_t width = volume.kind == FileKind::mask ? sizeof(short) : sizeof(float);
+  volume.voxels = open_vti_voxels(*header, path.c_str(), width, options.oblique);
+  volume.storage = header;
+  return volume;
+}
+
+std::string write_vti_volume(const std::string& path, Volume& volume,
+                             const FormatOptions& options) {
+  write_vti(path.c_str(), *volume.voxels, level_or_default(options));
+  return "";
+}
+
+std::string save_vtp(const char* path, Mesh* mesh, const FormatOptions& options) {
+  save_mesh_vtp(path, mesh, level_or_default(options));
+  return "";
+}
+
 // clang-format off
 constexpr unsigned kVolumes = kHoldsImage | kHoldsMask;
 constexpr char kVtkWords[] = "binary, ascii or ascii-structured";
@@ -285,6 +316,10 @@ constexpr FormatRow kFormats[] = {
   {"metaimage", {".mha", ".mhd"},   kVolumes,        Frames::all,    true,  nullptr,
    open_foreign<ForeignFormat::metaimage>, write_foreign<ForeignFormat::metaimage>, nullptr,
    header_of<ForeignFormat::metaimage>, nullptr},
+  {kVtkXmlFormat, {".vti"},     kVolumes,              Frames::series, true,  nullptr,
+   open_vti, write_vti_volume, nullptr, nullptr, nullptr},
+  {kVtkXmlFormat, {".vtp"},     kHoldsMesh,            Frames::one,    true,  nullptr,
+   nullptr, nullptr, load_mesh_vtp, nullptr, save_vtp},
 };
 // clang-format on
 constexpr int kVtkRow = 3;
@@ -328,9 +363,15 @@ const FormatRow& native_format(FileKind kind) {
 const FormatRow& vtk_format() { return kFormats[kVtkRow]; }
 
 std::string known_suffixes(bool with_format_words) {
+  return suffixes_where([=](const FormatRow& row) {
+    return !with_format_words || row.format_words != nullptr;
+  });
+}
+
+std::string suffixes_where(const std::function<bool(const FormatRow&)>& taken) {
   std::string list;
   for (const FormatRow& row : kFormats) {
-    if (with_format_words && row.format_words == nullptr) continue;
+    if (!taken(row)) continue;
     for (const char* suffix : row.suffixes) {
       if (suffix != nullptr) list += (list.empty() ? "" : ", ") + std::string(suffix);
     }

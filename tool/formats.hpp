@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -41,6 +42,9 @@ enum class Frames {
   all,     // one file holds them all
 };
 
+// The name of the VTK XML formats' rows (.vti, .vtp).
+inline constexpr char kVtkXmlFormat[] = "vtk-xml";
+
 // One file format that the command (and whatever else converts files) reaches: a new format is
 // one row here and one module of the library.
 struct FormatRow {
@@ -70,5 +74,7 @@ const FormatRow& native_format(FileKind kind);
 const FormatRow& vtk_format();
 // Every suffix, for messages: ".image, .mask, ...", or those of the formats that take --format.
 std::string known_suffixes(bool with_format_words = false);
+// The suffixes of the formats a test takes, likewise.
+std::string suffixes_where(const std::function<bool(const FormatRow&)>& taken);
 
 }  // namespace brintom

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@
 #include "vtk/mesh_file.hpp"
 #include "vtk/volume_geometry.hpp"
 #include "vtk/words.hpp"
+#include "vtkxml/image_voxels.hpp"
+#include "vtkxml/poly_data.hpp"
+#include "vtkxml/words.hpp"
 
 namespace brintom {
 namespace {
@@ -275,6 +279,61 @@ void describe_foreign(Description& d, const std::string& path, const FormatRow& 
   d.add("missing_voxels", number(volume.voxels->missing()));
 }
 
+// The attributes of a VTK XML file's elements that tell how it is stored, as the file has them.
+void add_xml_header(Description& d, const XmlDocument& document, const XmlElement* dataset,
+                    const XmlElement* array) {
+  std::vector<std::pair<std::string, std::string>> fields = document.root.attributes;
+  for (const char* key : {kWholeExtent, kOriginKey, kSpacingKey, kDirection}) {
+    const char* value = dataset != nullptr ? dataset->attribute(key) : nullptr;
+    if (value != nullptr) fields.emplace_back(key, value);
+  }
+  for (const char* key : {kNameKey, kTypeKey, kFormatKey}) {
+    const char* value = array != nullptr ? array->attribute(key) : nullptr;
+    if (value != nullptr) fields.emplace_back(std::string("array ") + key, value);
+  }
+  if (!document.appended_encoding.empty()) {
+    fields.emplace_back(std::string(kAppendedData) + " " + kEncodingKey,
+                        document.appended_encoding);
+  }
+  std::string json = "{", human;
+  for (const auto& [name, value] : fields) {
+    json += (json.size() > 1 ? ", " : "") + json_string(name) + ": " + json_string(value);
+    human += "\n    " + name + ": " + value;
+  }
+  d.add("header", json + "}", human);
+}
+
+// A .vti file: its grid, its storage, and its voxels' statistics or labels, read once a block at
+// a time. UInt16 voxels are described as an image's, as those of the field's formats are.
+void describe_vti(Description& d, const std::string& path) {
+  d.add_text("format", kVtkXmlFormat);
+  const VtiHeader header = read_vti_header(path.c_str());
+  reset_geometry();
+  const bool mask = vti_holds_mask(header) && header.type->type != XmlType::uint16;
+  std::unique_ptr<VoxelSource> voxels = open_vti_voxels(
+      header, path.c_str(), mask ? sizeof(short) : sizeof(float), Oblique::refuse);
+  d.add_text("kind", mask ? "mask" : "image");
+  const VoxelShape& shape = voxels->shape;
+  d.add_shape(shape.columns, shape.rows, shape.slices, 1, header.type->word);
+  const float spacing[3] = {ColumnSpacing, RowSpacing, SliceSpacing};
+  const float origin[3] = {ColumnOrigin, RowOrigin, SliceOrigin};
+  d.add_geometry(spacing, origin, Label);
+  add_xml_header(d, header.document, header.document.root.child(kImageData), header.voxels);
+  if (mask) {
+    add_labels(d, *voxels);
+  } else {
+    d.add_statistics(frame_statistics(*voxels));
+  }
+  d.add("missing_voxels", number(voxels->missing()));
+}
+
+void describe_vtp(Description& d, const std::string& path) {
+  d.add_text("format", kVtkXmlFormat);
+  d.add_text("kind", "mesh");
+  add_xml_header(d, read_xml_document(path.c_str()), nullptr, nullptr);
+  add_mesh(d, load_mesh_vtp(path.c_str()), -1.0f);  // the file's points are the Mesh's less 1
+}
+
 // One file's description, JSON or human text; every failure ends the process with its message.
 std::string describe(const std::string& path, bool json) {
   Description d;
@@ -282,6 +341,14 @@ std::string describe(const std::string& path, bool json) {
   const FormatRow* row = format_of_name(path);
   if (row != nullptr && row->read_header != nullptr) {
     describe_foreign(d, path, *row);
+    return json ? d.json() : d.human();
+  }
+  if (row != nullptr && std::strcmp(row->name, kVtkXmlFormat) == 0) {
+    if (row->kinds == kHoldsMesh) {
+      describe_vtp(d, path);
+    } else {
+      describe_vti(d, path);
+    }
     return json ? d.json() : d.human();
   }
   const FileKind kind = input_kind(path, FileKind::unknown);

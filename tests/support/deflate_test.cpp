@@ -186,5 +186,93 @@ TEST(CompressedInput, MemberHeaderAcrossBlocks) {
   }
 }
 
+// Blocks compressed one after another, each a zlib stream of its own that Python's zlib reads,
+// and decoded again fed in pieces of each size, with room for the output in pieces.
+TEST(BlockCompressor, EachBlockIsAStreamOfItsOwn) {
+  // clang-format off
+  struct Row { int level; std::vector<std::size_t> sizes; std::size_t in_piece, out_piece; };
+  const Row rows[] = {
+    {1, {1000, 0, 70000, 5},   1,       3},        // blocks of every kind, a byte at a time
+    {0, {3 * kMiB + 5, 10},    100003,  65536},    // output beyond one buffer, then a small one
+    {6, {4096, 4096, 4096},    7,       1 << 20},  // ISA-L's 3: the state is reset each time
+    {9, {kMiB},                1 << 30, 1 << 30},  // one call each way
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    const std::string path = test::temp_path(".blocks");
+    std::vector<std::string> blocks;
+    std::vector<std::size_t> lengths;
+    {
+      OutputFile out(path.c_str(), kImageOutputHead);
+      BlockCompressor compressor(row.level);
+      for (std::size_t size : row.sizes) {
+        blocks.push_back(noisy(size));
+        lengths.push_back(compressor.compress(blocks.back().data(), size, out));
+      }
+      out.finish();
+    }
+    const std::string file = test::read_file(path);
+    BlockInflater inflater;
+    std::size_t at = 0;
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+      const std::string stream = file.substr(at, lengths[b]);
+      at += lengths[b];
+      EXPECT_EQ(shell(kPythonZlib + "decompress < " + test::temp_file(stream)), blocks[b]);
+      inflater.start();
+      std::string decoded(blocks[b].size() + 1, '\0');
+      auto* in = reinterpret_cast<const unsigned char*>(stream.data());
+      auto* out = reinterpret_cast<unsigned char*>(decoded.data());
+      bool ended = false;
+      for (std::size_t left = stream.size(); !ended && inflater.failure() == nullptr;) {
+        const auto room = static_cast<std::size_t>(decoded.data() + decoded.size() -
+                                                   reinterpret_cast<char*>(out));
+        std::size_t in_size = std::min(row.in_piece, left),
+                    out_size = std::min(row.out_piece, room);
+        const unsigned char* piece = in;
+        const unsigned char* written = out;
+        ended = inflater.decode(in, in_size, out, out_size);
+        left -= static_cast<std::size_t>(in - piece);
+        ASSERT_TRUE(ended || in != piece || out != written) << b;  // never stuck
+      }
+      EXPECT_TRUE(ended && inflater.failure() == nullptr) << row.level << " block " << b;
+      decoded.resize(static_cast<std::size_t>(reinterpret_cast<char*>(out) - decoded.data()));
+      EXPECT_TRUE(decoded == blocks[b]) << row.level << " block " << b;
+    }
+    EXPECT_EQ(at, file.size());
+  }
+}
+
+// Damaged streams end in their failure, which lasts until the next stream starts.
+TEST(BlockInflater, NamesWhatIsWrong) {
+  const std::string good = shell("printf 'a block of voxels' | " + kPythonZlib + "compress 6");
+  const auto flip = [&](std::size_t at, int bits) {
+    std::string bytes = good;
+    bytes[at] = static_cast<char>(bytes[at] ^ bits);
+    return bytes;
+  };
+  // clang-format off
+  struct Row { std::string stream; const char* failure; };
+  const Row rows[] = {
+    {"hello, world",                 kNotZlibStream},   // text
+    {"\x78\x20\0\0\0\0\3\0"s,          kNotZlibStream},   // a preset dictionary
+    {"\x88\x1c\3\0"s,                  kNotZlibStream},   // a 64 KiB window
+    {flip(2, 6),                     kCorruptStream},   // block type 3
+    {flip(good.size() - 1, 1),       kStreamChecksum},  // Adler-32
+  };
+  // clang-format on
+  BlockInflater inflater;
+  for (const Row& row : rows) {
+    inflater.start();
+    unsigned char room[64];
+    auto* in = reinterpret_cast<const unsigned char*>(row.stream.data());
+    unsigned char* out = room;
+    std::size_t in_size = row.stream.size(), out_size = sizeof room;
+    EXPECT_FALSE(inflater.decode(in, in_size, out, out_size)) << row.stream;
+    EXPECT_STREQ(inflater.failure(), row.failure) << row.stream;
+    EXPECT_FALSE(inflater.decode(in, in_size, out, out_size)) << row.stream;
+    EXPECT_STREQ(inflater.failure(), row.failure) << row.stream;
+  }
+}
+
 }  // namespace
 }  // namespace brintom

@@ -196,6 +196,70 @@ TEST(Brintom, FieldFormatsRoundTripByteForByte) {
   }
 }
 
+// VTK's XML files both ways: volumes and their geometry headers come back byte for byte at every
+// level, a mesh with its weights, and several frames become a series.
+TEST(Brintom, VtkXmlRoundTripsByteForByte) {
+  const std::string base = temp_path("");
+  write_file(base + "s.image", host_bytes(3, 2, 1, 1, 1.5f, -0.25f, 1e-3f, 7.0f, 0.0f, -1e30f));
+  write_file(base + "s.mask", host_bytes(3, 2, 1, short{0}, short{-5}, short{7}, short{32767},
+                                         short{-32768}, short{1}));
+  write_file(base + "s.txt",
+             "Label {Head scan}\nColumnSpacing 0.3\nRowSpacing 0.001\n"
+             "SliceSpacing 2.5\nColumnOrigin -7.25\nRowOrigin 0\nSliceOrigin -60\n");
+  const std::string header = read_file(base + "s.txt");
+  for (const char* kind : {"image", "mask"}) {
+    const std::string native = base + "s." + kind, back = base + "b." + kind;
+    ASSERT_EQ(brintom("convert " + native + " " + base + "direct.vtk").status, 0);
+    for (const char* options : {"", "--compress 0 ", "--compress 9 "}) {
+      const std::string what = std::string(kind) + " " + options;
+      ASSERT_EQ(brintom("convert " + std::string(options) + native + " " + base + "m.vti").status,
+                0)
+          << what;
+      // To itself, which recompresses, then back.
+      ASSERT_EQ(brintom("convert " + base + "m.vti " + base + "n.vti").status, 0) << what;
+      EXPECT_EQ(brintom("convert " + base + "n.vti " + back).err, "") << what;
+      EXPECT_EQ(read_file(back), read_file(native)) << what;
+      EXPECT_EQ(read_file(base + "b.txt"), header) << what;
+      EXPECT_EQ(brintom("convert " + base + "m.vti " + base + "m.vtk").status, 0) << what;
+      EXPECT_EQ(read_file(base + "m.vtk"), read_file(base + "direct.vtk")) << what;
+    }
+  }
+  // The mesh through .vtp comes back whole; through .vtk with the same points and polygons, and
+  // weights of 1.0.
+  const std::string mesh =
+      host_bytes(3, 3, 1.0f, 2.0f, 1.0f, 1.0f, 1.0f, 2.0f, 1.0f, 1.0f, 1.5f, 1, 3, 1, 2, 3);
+  write_file(base + "s.mesh", mesh + host_bytes(1, 0.25f));
+  for (const std::string via : {"m.vtp", "m.vtk"}) {
+    ASSERT_EQ(brintom("convert " + base + "s.mesh " + base + via).status, 0) << via;
+    ASSERT_EQ(brintom("convert " + base + via + " " + base + "b.mesh").status, 0) << via;
+    EXPECT_EQ(read_file(base + "b.mesh"), mesh + host_bytes(1, via == "m.vtp" ? 0.25f : 1.0f));
+  }
+  const std::string info = brintom("info " + base + "m.vtp").out;
+  EXPECT_NE(info.find("format: vtk-xml\n  kind: mesh\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("bounding box: from [0, 0, 0] to [1, 1, 0.5]"), std::string::npos) << info;
+  // Two frames: one file each, and the series.
+  write_file(base + "d.image", host_bytes(2, 1, 1, 2, 0.0f, 1.0f, 10.0f, 11.0f));
+  ASSERT_EQ(brintom("convert " + base + "d.image " + base + "out.vti").status, 0);
+  const std::string name = base.substr(base.rfind('/') + 1);
+  EXPECT_EQ(read_file(base + "out.vti.series"),
+            "{\"file-series-version\": \"1.0\", \"files\": [{\"name\": \"" + name +
+                "out_000.vti\", \"time\": 0}, {\"name\": \"" + name +
+                "out_001.vti\", \"time\": 1}]}\n");
+  ASSERT_EQ(brintom("convert " + base + "out_001.vti " + base + "one.image").status, 0);
+  EXPECT_EQ(read_file(base + "one.image"), host_bytes(2, 1, 1, 1, 10.0f, 11.0f));
+  EXPECT_NE(brintom("info --json " + base + "out_001.vti")
+                .out.find("\"kind\": \"image\", \"dimensions\": [2, 1, 1], \"frames\": 1, "
+                          "\"voxel_type\": \"Float32\""),
+            std::string::npos);
+  EXPECT_NE(
+      brintom("convert " + base + "m.vtp " + base + "o.vti")
+          .err.find(
+              "cannot convert mesh to .vti; conversions: a volume (image or mask) between any of "
+              ".image, .mask, .vtk, .nii.gz, .nii, .nrrd, .nhdr, .mha, .mhd, .vti; a mesh between "
+              "any of .mesh, .vtk, .vtp"),
+      std::string::npos);
+}
+
 // Kinds change only where every voxel fits; the message names the first that does not.
 TEST(Brintom, KindChangesNameTheVoxelThatDoesNotFit) {
   const std::string base = temp_path("");
