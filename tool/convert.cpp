@@ -12,8 +12,8 @@
 #include "support/output_file.hpp"
 #include "volume/image_stream.hpp"
 #include "volume/voxel_views.hpp"
+#include "vtk/mesh_file.hpp"
 #include "vtk/volume_geometry.hpp"
-#include "vtk/words.hpp"
 
 namespace brintom {
 namespace {
@@ -75,7 +75,9 @@ const FormatRow& input_format(const ConvertRequest& request, FileKind& want) {
 }
 
 // Whether a VTK file holds a mesh.
-bool vtk_holds_mesh(const char* path) { return read_vtk_preamble_text(path).dataset == kPolydata; }
+bool vtk_holds_mesh(const char* path) {
+  return vtk_dataset_holds_mesh(read_vtk_preamble_text(path).dataset);
+}
 
 }  // namespace
 

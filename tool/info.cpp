@@ -218,7 +218,7 @@ void describe_vtk(Description& d, const char* path) {
   d.add_text("version", preamble.version);
   d.add_text("encoding", preamble.encoding);
   d.add_text("dataset", preamble.dataset);
-  if (preamble.dataset == kPolydata) {
+  if (vtk_dataset_holds_mesh(preamble.dataset)) {
     d.add_text("kind", "mesh");
     add_mesh(d, load_mesh_vtk(path), -1.0f);  // the file's points are the Mesh's less 1
     return;
