@@ -50,8 +50,9 @@ void write_series(const std::string& output, int frame_count) {
 
 // The conversions there are, for the refusal of any other pair.
 std::string conversions() {
-  return "conversions: a volume (image or mask) between any of " + known_suffixes() +
-         " but .mesh; a mesh between .mesh and .vtk";
+  return "conversions: a volume (image or mask) between any of " +
+         known_suffixes(false, kHoldsImage | kHoldsMask) + "; a mesh between any of " +
+         known_suffixes(false, kHoldsMesh);
 }
 
 std::string refusal(FileKind from, const std::string& output) {
@@ -98,7 +99,8 @@ std::string convert(const ConvertRequest& request) {
   const bool mesh = from.kinds == kHoldsMesh || (&from == &vtk_format() && vtk_holds_mesh(input));
   if (mesh) {
     if (options.frame >= 0) return "--frame takes a volume";
-    if (to.save_mesh == nullptr || &from == &to) return refusal(FileKind::mesh, request.output);
+    // Every mesh format to every other, and to itself: binary to ASCII, VTK's grid to POLYDATA.
+    if (to.save_mesh == nullptr) return refusal(FileKind::mesh, request.output);
     return to.save_mesh(output, from.load_mesh(input), options);
   }
   // Our own formats and VTK's convert to others; the field's formats to themselves too (to

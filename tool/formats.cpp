@@ -8,6 +8,7 @@
 #include "converter/geometry_header.hpp"
 #include "medical/stored_voxels.hpp"
 #include "medical/volume_files.hpp"
+#include "mesh/stl.hpp"
 #include "support/fatal.hpp"
 #include "support/settings.hpp"
 #include "support/strings.hpp"
@@ -24,6 +25,9 @@
 
 namespace brintom {
 namespace {
+
+constexpr char kVtkWords[] = "binary, ascii or ascii-structured";
+constexpr char kMeshWords[] = "binary or ascii";
 
 // A native mesh has no title; a fixed one keeps round trips through VTK byte for byte.
 constexpr char kMeshTitle[] = "brintom mesh";
@@ -222,6 +226,25 @@ std::string save_vtk_mesh(const char* path, Mesh* mesh, const FormatOptions& opt
   return "";
 }
 
+// A mesh format's writer for each --format word; the first is the default.
+struct MeshEncoding {
+  const char* word;
+  void (*save)(const char* path, Mesh* mesh);
+};
+// clang-format off
+constexpr MeshEncoding kStlEncodings[] = {{"binary", save_mesh_stl}, {"ascii", save_mesh_stl_ascii}};
+// clang-format on
+
+template <const auto& encodings>
+std::string save_encoded_mesh(const char* path, Mesh* mesh, const FormatOptions& options) {
+  for (const MeshEncoding& encoding : encodings) {
+    if (!options.format.empty() && options.format != encoding.word) continue;
+    encoding.save(path, mesh);
+    return "";
+  }
+  return std::string("--format for an STL or PLY mesh: ") + kMeshWords;
+}
+
 template <ForeignFormat format>
 ForeignVolume header_of(const char* path) {
   return read_foreign_header(path, format);
@@ -263,7 +286,6 @@ std::string write_foreign(const std::string& path, Volume& volume, const FormatO
 
 // clang-format off
 constexpr unsigned kVolumes = kHoldsImage | kHoldsMask;
-constexpr char kVtkWords[] = "binary, ascii or ascii-structured";
 constexpr FormatRow kFormats[] = {
   {"native",    {".image"},   kHoldsImage,           Frames::all,    false, nullptr,
    open_native_image, write_native_image, nullptr, nullptr, nullptr},
@@ -285,6 +307,8 @@ constexpr FormatRow kFormats[] = {
   {"metaimage", {".mha", ".mhd"},   kVolumes,        Frames::all,    true,  nullptr,
    open_foreign<ForeignFormat::metaimage>, write_foreign<ForeignFormat::metaimage>, nullptr,
    header_of<ForeignFormat::metaimage>, nullptr},
+  {"stl",       {".stl"},     kHoldsMesh,            Frames::one,    false, kMeshWords,
+   nullptr, nullptr, load_mesh_stl, nullptr, save_encoded_mesh<kStlEncodings>},
 };
 // clang-format on
 constexpr int kVtkRow = 3;
@@ -327,10 +351,10 @@ const FormatRow& native_format(FileKind kind) {
 
 const FormatRow& vtk_format() { return kFormats[kVtkRow]; }
 
-std::string known_suffixes(bool with_format_words) {
+std::string known_suffixes(bool with_format_words, unsigned kinds) {
   std::string list;
   for (const FormatRow& row : kFormats) {
-    if (with_format_words && row.format_words == nullptr) continue;
+    if ((with_format_words && row.format_words == nullptr) || (row.kinds & kinds) == 0) continue;
     for (const char* suffix : row.suffixes) {
       if (suffix != nullptr) list += (list.empty() ? "" : ", ") + std::string(suffix);
     }

@@ -284,6 +284,12 @@ std::string describe(const std::string& path, bool json) {
     describe_foreign(d, path, *row);
     return json ? d.json() : d.human();
   }
+  if (row != nullptr && row->kinds == kHoldsMesh && row != &native_format(FileKind::mesh)) {
+    d.add_text("format", row->name);
+    d.add_text("kind", kind_word(FileKind::mesh));
+    add_mesh(d, row->load_mesh(path.c_str()), -1.0f);  // the file's points are the Mesh's less 1
+    return json ? d.json() : d.human();
+  }
   const FileKind kind = input_kind(path, FileKind::unknown);
   if (kind == FileKind::vtk) {
     describe_vtk(d, path.c_str());

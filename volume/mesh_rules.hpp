@@ -25,6 +25,8 @@ inline constexpr char kMeshTail[]        = ". ";
 inline constexpr char kMixedPolygons[]   = "Mesh polygons differ in vertex count\n";
 inline constexpr char kTooLargeForFile[] = "Mesh counts too large for the file\n";
 inline constexpr char kNotThreeRows[]    = "Mesh points do not have 3 rows\n";
+inline constexpr char kCannotOpen[]      = "Mesh file cannot be opened\n";
+inline constexpr char kBeyondInt[]       = "Mesh counts beyond 2147483647, more than a Mesh holds\n";
 // clang-format on
 
 // How a message about a stray vertex reads: before + "polygon J names point N of P" + after.

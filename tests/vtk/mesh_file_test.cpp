@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "test_support.hpp"
+#include "volume/mesh_text.hpp"
 
 namespace brintom {
 namespace {
@@ -21,29 +22,8 @@ Mesh* mesh_of(int points, int vertices, int polygons) {
   return mesh;
 }
 
-// "x y z, ... | 1-based vertex indices, ..."; checks weights, aux fields and release too.
-std::string read_mesh(const char* path) {
-  Mesh* mesh = load_mesh_vtk(path);
-  int rows = 0, points = 0, vertices = 0, polygons = 0;
-  matrix_size(mesh->points, &rows, &points);
-  imatrix_size(mesh->polygons, &vertices, &polygons);
-  EXPECT_EQ(rows, 3);
-  std::string text;
-  for (int i = 1; i <= points; ++i) {
-    text += test::printed(i > 1 ? ", %g %g %g" : "%g %g %g", double{mesh->points[1][i]},
-                          double{mesh->points[2][i]}, double{mesh->points[3][i]});
-  }
-  text += " |";
-  for (int j = 1; j <= polygons; ++j) {
-    for (int k = 1; k <= vertices; ++k)
-      text += (k == 1 && j > 1 ? ", " : " ") + std::to_string(mesh->polygons[k][j]);
-  }
-  EXPECT_EQ(std::vector<float>(mesh->weights + 1, mesh->weights + 1 + vector_size(mesh->weights)),
-            std::vector<float>(polygons, 1.0f));
-  EXPECT_TRUE(mesh->aux_integers == nullptr && mesh->aux_block == nullptr);
-  free_mesh(mesh);  // expect_reads checks that nothing stays accounted
-  return text;
-}
+// "x y z, ... | 1-based vertex indices, ..."; weights other than 1.0 would follow.
+constexpr auto read_mesh = test::loaded_text<load_mesh_vtk>;
 
 using MeshFileTest = test::GlobalsTest;
 using MeshFileDeathTest = MeshFileTest;
