@@ -8,6 +8,7 @@
 #include "converter/geometry_header.hpp"
 #include "medical/stored_voxels.hpp"
 #include "medical/volume_files.hpp"
+#include "mesh/ply.hpp"
 #include "mesh/stl.hpp"
 #include "support/fatal.hpp"
 #include "support/settings.hpp"
@@ -233,6 +234,7 @@ struct MeshEncoding {
 };
 // clang-format off
 constexpr MeshEncoding kStlEncodings[] = {{"binary", save_mesh_stl}, {"ascii", save_mesh_stl_ascii}};
+constexpr MeshEncoding kPlyEncodings[] = {{"binary", save_mesh_ply}, {"ascii", save_mesh_ply_ascii}};
 // clang-format on
 
 template <const auto& encodings>
@@ -309,6 +311,8 @@ constexpr FormatRow kFormats[] = {
    header_of<ForeignFormat::metaimage>, nullptr},
   {"stl",       {".stl"},     kHoldsMesh,            Frames::one,    false, kMeshWords,
    nullptr, nullptr, load_mesh_stl, nullptr, save_encoded_mesh<kStlEncodings>},
+  {"ply",       {".ply"},     kHoldsMesh,            Frames::one,    false, kMeshWords,
+   nullptr, nullptr, load_mesh_ply, nullptr, save_encoded_mesh<kPlyEncodings>},
 };
 // clang-format on
 constexpr int kVtkRow = 3;
