@@ -8,6 +8,7 @@
 #include "converter/geometry_header.hpp"
 #include "medical/stored_voxels.hpp"
 #include "medical/volume_files.hpp"
+#include "mesh/obj.hpp"
 #include "mesh/ply.hpp"
 #include "mesh/stl.hpp"
 #include "support/fatal.hpp"
@@ -247,6 +248,11 @@ std::string save_encoded_mesh(const char* path, Mesh* mesh, const FormatOptions&
   return std::string("--format for an STL or PLY mesh: ") + kMeshWords;
 }
 
+std::string save_obj_mesh(const char* path, Mesh* mesh, const FormatOptions&) {
+  save_mesh_obj(path, mesh);
+  return "";
+}
+
 template <ForeignFormat format>
 ForeignVolume header_of(const char* path) {
   return read_foreign_header(path, format);
@@ -313,6 +319,8 @@ constexpr FormatRow kFormats[] = {
    nullptr, nullptr, load_mesh_stl, nullptr, save_encoded_mesh<kStlEncodings>},
   {"ply",       {".ply"},     kHoldsMesh,            Frames::one,    false, kMeshWords,
    nullptr, nullptr, load_mesh_ply, nullptr, save_encoded_mesh<kPlyEncodings>},
+  {"obj",       {".obj"},     kHoldsMesh,            Frames::one,    false, nullptr,
+   nullptr, nullptr, load_mesh_obj, nullptr, save_obj_mesh},
 };
 // clang-format on
 constexpr int kVtkRow = 3;
