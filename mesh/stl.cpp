@@ -60,9 +60,9 @@ constexpr char kTooMany[]        = "Mesh has more triangles than an STL file hol
 constexpr char kSaveOpenTail[]   = " cannot be opened.\n";
 // clang-format on
 
-// Corners with the same 12 bytes are one point: an open-addressing table of point numbers,
-// keyed by the bytes, grown to stay at most half full. Points keep the order in which their
-// first corner came.
+// Corners with the same 12 bytes are one point: an open-addressing table of the points' bytes and
+// numbers, grown to stay at most half full, each slot one piece of memory to look at. Points keep
+// the order in which their first corner came.
 class VertexJoiner {
  public:
   explicit VertexJoiner(std::size_t expected) {
@@ -74,24 +74,35 @@ class VertexJoiner {
 
   // The 0-based number of the point at these bytes; -1 when there would be more than int holds.
   int join(const unsigned char* corner) {
-    std::size_t slot = hash(corner) >> shift_;
-    for (std::uint32_t held; (held = slots_[slot]) != 0; slot = (slot + 1) & mask_) {
-      if (std::memcmp(&coordinates_[kCorners * (held - 1)], corner, kCornerBytes) == 0) {
-        return static_cast<int>(held - 1);
+    std::size_t at = hash(corner) >> shift_;
+    for (; slots_[at].point != 0; at = (at + 1) & mask_) {
+      if (std::memcmp(slots_[at].bytes, corner, kCornerBytes) == 0) {
+        return static_cast<int>(slots_[at].point - 1);
       }
     }
     if (count_ == INT_MAX) return -1;
-    slots_[slot] = static_cast<std::uint32_t>(++count_);
+    std::memcpy(slots_[at].bytes, corner, kCornerBytes);
+    slots_[at].point = static_cast<std::uint32_t>(++count_);
     coordinates_.resize(coordinates_.size() + kCorners);
     std::memcpy(&coordinates_[coordinates_.size() - kCorners], corner, kCornerBytes);
     if (2 * count_ > slots_.size()) regrow();
     return static_cast<int>(count_ - 1);
+  }
+  // Asks for the slot of a corner to come, so that its lookup finds it in the cache.
+  void prefetch(const unsigned char* corner) const {
+    __builtin_prefetch(&slots_[hash(corner) >> shift_]);
   }
 
   int count() const { return static_cast<int>(count_); }
   const float* coordinates() const { return coordinates_.data(); }
 
  private:
+  struct Slot {
+    unsigned char bytes[kCornerBytes];
+    std::uint32_t point;  // its number + 1; 0: an empty slot
+  };
+  static_assert(sizeof(Slot) == 16, "a slot is the corner's bytes and a number");
+
   static std::uint64_t hash(const unsigned char* corner) {
     std::uint32_t word[kCorners];
     std::memcpy(word, corner, sizeof word);
@@ -100,49 +111,88 @@ class VertexJoiner {
     return h ^ (h >> 29);
   }
   void resize(std::size_t slots) {
-    slots_.assign(slots, 0);
+    slots_.assign(slots, Slot{});
     mask_ = slots - 1;
     shift_ = 64;
     for (std::size_t s = slots; s > 1; s /= 2) --shift_;
   }
   void regrow() {
-    resize(2 * slots_.size());
-    for (std::size_t point = 0; point < count_; ++point) {
-      const auto* corner = reinterpret_cast<const unsigned char*>(&coordinates_[kCorners * point]);
-      std::size_t slot = hash(corner) >> shift_;
-      while (slots_[slot] != 0) slot = (slot + 1) & mask_;
-      slots_[slot] = static_cast<std::uint32_t>(point + 1);
+    std::vector<Slot> old;
+    old.swap(slots_);
+    resize(2 * old.size());
+    for (const Slot& slot : old) {
+      if (slot.point == 0) continue;
+      std::size_t at = hash(slot.bytes) >> shift_;
+      while (slots_[at].point != 0) at = (at + 1) & mask_;
+      slots_[at] = slot;
     }
   }
 
-  std::vector<std::uint32_t> slots_;  // 0: empty, else the point's number + 1
-  std::vector<float> coordinates_;    // x, y, z of each point, as the file holds them
+  std::vector<Slot> slots_;
+  std::vector<float> coordinates_;  // x, y, z of each point, as the file holds them
   std::size_t mask_ = 0;
   int shift_ = 64;
   std::size_t count_ = 0;
 };
 
-// What a reader collects: the joined points and each triangle's corners in the Mesh's numbers.
-struct Triangles {
-  const char* path;
-  VertexJoiner joiner;
-  std::vector<int> corners;
+// What a reader collects: the joined points and each triangle's corners in the Mesh's numbers,
+// straight into the polygons when the count is known and the file holds it, else one after
+// another.
+class Triangles {
+ public:
+  Triangles(const char* path, std::size_t expected, int known)
+      : path_(path), joiner_(expected / 2) {
+    if (known >= 0) {
+      rows_ = new_integer_matrix(kCorners, known);
+    } else {
+      corners_.reserve(kCorners * expected);
+    }
+  }
+  ~Triangles() {  // released if the read ends in a refusal (a fatal message that throws)
+    if (rows_ != nullptr) free_integer_matrix(rows_);
+  }
+  Triangles(const Triangles&) = delete;
+  Triangles& operator=(const Triangles&) = delete;
 
   void add(const unsigned char* corner) {
-    const int point = joiner.join(corner);
-    if (point < 0) file_error(kMeshHead, path, kMeshTail, kBeyondInt);
-    corners.push_back(point + 1);
+    const int point = joiner_.join(corner);
+    if (point < 0) refuse(kBeyondInt);
+    if (rows_ == nullptr) {
+      corners_.push_back(point + 1);
+      return;
+    }
+    rows_[corner_][triangle_] = point + 1;
+    if (++corner_ > kCorners) corner_ = 1, ++triangle_;
   }
 
   Mesh* mesh() {
-    const auto triangles = corners.size() / kCorners;
-    if (triangles > INT_MAX) file_error(kMeshHead, path, kMeshTail, kBeyondInt);
     std::unique_ptr<Mesh, void (*)(Mesh*)> mesh(new_mesh(), &free_mesh);
-    mesh->points = points_from_file(joiner.coordinates(), joiner.count());
-    mesh->polygons = polygons_from_rows(corners.data(), kCorners, static_cast<int>(triangles));
-    mesh->weights = unit_weights(static_cast<int>(triangles));
+    mesh->points = points_from_file(joiner_.coordinates(), joiner_.count());
+    if (rows_ == nullptr) {
+      const auto triangles = corners_.size() / kCorners;
+      if (triangles > INT_MAX) refuse(kBeyondInt);
+      rows_ = polygons_from_rows(corners_.data(), kCorners, static_cast<int>(triangles));
+    }
+    mesh->polygons = rows_;
+    rows_ = nullptr;
+    int corners = 0, triangles = 0;
+    imatrix_size(mesh->polygons, &corners, &triangles);
+    mesh->weights = unit_weights(triangles);
     return mesh.release();
   }
+
+  void prefetch(const unsigned char* corner) const { joiner_.prefetch(corner); }
+
+  [[noreturn]] void refuse(const char* message) const {
+    file_error(kMeshHead, path_, kMeshTail, message);
+  }
+
+ private:
+  const char* path_;
+  VertexJoiner joiner_;
+  IntegerMatrix rows_ = nullptr;
+  int corner_ = 1, triangle_ = 1;  // where the next corner goes in rows_
+  std::vector<int> corners_;
 };
 
 void read_binary(BlockInput& input, Triangles& triangles, std::uint32_t count) {
@@ -152,8 +202,14 @@ void read_binary(BlockInput& input, Triangles& triangles, std::uint32_t count) {
   for (std::uint32_t done = 0; done < count;) {
     const std::uint32_t batch = std::min(kBatch, count - done);
     const unsigned char* bytes = input.take(std::size_t{batch} * kTriangleBytes);
-    if (bytes == nullptr) file_error(kMeshHead, triangles.path, kMeshTail, kCutShort);
+    if (bytes == nullptr) triangles.refuse(kCutShort);
+    // Each lookup is most often a miss in the cache: the slots of the triangle a few ahead are
+    // asked for while this one's are looked up.
+    constexpr std::uint32_t kAhead = 8;
     for (std::uint32_t t = 0; t < batch; ++t, bytes += kTriangleBytes) {
+      for (int c = 0; c < kCorners && t + kAhead < batch; ++c) {
+        triangles.prefetch(bytes + kAhead * kTriangleBytes + kCornersAt + c * kCornerBytes);
+      }
       for (int c = 0; c < kCorners; ++c) triangles.add(bytes + kCornersAt + c * kCornerBytes);
     }
     done += batch;
@@ -164,9 +220,7 @@ void read_binary(BlockInput& input, Triangles& triangles, std::uint32_t count) {
 // without one) closes a facet, which must hold three; the other words pass; any other line is
 // no STL line.
 void read_ascii(BlockInput& input, Triangles& triangles) {
-  auto refuse = [&](const char* message) {
-    file_error(kMeshHead, triangles.path, kMeshTail, message);
-  };
+  auto refuse = [&](const char* message) { triangles.refuse(message); };
   int open = 0;  // corners since the last facet closed
   std::string_view line, word;
   while (input.line(line)) {
@@ -276,7 +330,7 @@ Mesh* load_mesh_stl(const char* path) {
   // The size test first, as other readers do: some binary headers begin with "solid" too.
   if ((head == nullptr || size != needs) && start != nullptr &&
       std::memcmp(start, kSolid, sizeof kSolid - 1) == 0) {
-    Triangles triangles{path, VertexJoiner(0), {}};
+    Triangles triangles(path, 0, -1);
     read_ascii(input, triangles);
     return triangles.mesh();
   }
@@ -286,8 +340,7 @@ Mesh* load_mesh_stl(const char* path) {
   // A closed surface has about half as many points as triangles. A stream without a size is
   // not taken at its count's word before its triangles come.
   const std::size_t expected = size >= 0 ? count : std::min<std::uint32_t>(count, 1u << 16);
-  Triangles triangles{path, VertexJoiner(expected / 2), {}};
-  triangles.corners.reserve(kCorners * expected);
+  Triangles triangles(path, expected, size >= 0 ? static_cast<int>(count) : -1);
   read_binary(input, triangles, count);
   return triangles.mesh();
 }

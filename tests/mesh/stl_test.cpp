@@ -1,8 +1,11 @@
 #include "mesh/stl.hpp"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "test_support.hpp"
@@ -136,6 +139,29 @@ TEST_F(StlDeathTest, ReadsBothLayoutsAndJoinsIdenticalCorners) {
   // clang-format on
   EXPECT_FATAL(load_mesh_stl(temp_path(".none").c_str()),
                "Mesh " + temp_path(".none") + ". Mesh file cannot be opened\n");
+}
+
+// A stream without a size (a pipe) is read as far as its triangles go, without trusting the
+// count before they come.
+TEST_F(StlDeathTest, ReadsAPipe) {
+  const std::string fifo = temp_path(".fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto through_pipe = [&](const std::string& bytes) {
+    std::thread writer([&] { write_file(fifo, bytes); });
+    Mesh* mesh = load_mesh_stl(fifo.c_str());
+    writer.join();
+    const std::string text = mesh_text(*mesh);
+    free_mesh(mesh);
+    return text;
+  };
+  const std::string one = triangle(0, 0, 0, 1, 0, 0, 0, 1, 0);
+  EXPECT_EQ(through_pipe(binary_stl("", 2, one + one)), "1 1 1, 2 1 1, 1 2 1 | 1 2 3, 1 2 3");
+  EXPECT_EQ(through_pipe("solid\nvertex 0 0 0\nvertex 0 0 0\nvertex 1 0 0\nendloop\n"),
+            "1 1 1, 2 1 1 | 1 1 2");
+  EXPECT_FATAL(through_pipe(binary_stl("", 0x7FFFFFFF, one)),
+               "Mesh " + fifo +
+                   ". Mesh binary STL file holds fewer triangles than its header "
+                   "announces\n");
 }
 
 // Meshes that STL cannot hold are refused before a file is made.
