@@ -3,29 +3,44 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
+#include "support/input_limit.hpp"
 #include "support/text.hpp"
 
 namespace brintom {
 namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
+constexpr std::size_t kSmallest = 256;
 
 }  // namespace
 
-BlockInput::BlockInput(std::FILE* file) : file_(file), block_(kBlock + 1) {
-  at_ = end_ = block_.data();
+BlockInput::BlockInput(std::FILE* file) : file_(file) {
+  // A small file needs no block of a megabyte.
+  const long long left = bytes_left(file);
+  capacity_ = left >= 0 && left < static_cast<long long>(kBlock)
+                  ? std::max<std::size_t>(static_cast<std::size_t>(left), kSmallest)
+                  : kBlock;
+  block_.reset(new unsigned char[capacity_ + 1]);
+  at_ = end_ = block_.get();
   *end_ = 0;
 }
 
 bool BlockInput::fill(std::size_t n) {
   const auto left = static_cast<std::size_t>(end_ - at_);
-  std::memmove(block_.data(), at_, left);
-  if (block_.size() - 1 < n) block_.resize(std::max(n, 2 * (block_.size() - 1)) + 1);
-  at_ = block_.data();
+  if (capacity_ < n) {
+    capacity_ = std::max(n, 2 * capacity_);
+    std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity_ + 1]);
+    std::memcpy(larger.get(), at_, left);
+    block_ = std::move(larger);
+  } else {
+    std::memmove(block_.get(), at_, left);
+  }
+  at_ = block_.get();
   end_ = at_ + left;
   while (static_cast<std::size_t>(end_ - at_) < n && !at_file_end_) {
-    const std::size_t room = block_.size() - 1 - static_cast<std::size_t>(end_ - at_);
+    const std::size_t room = capacity_ - static_cast<std::size_t>(end_ - at_);
     const std::size_t got = std::fread(end_, 1, room, file_);
     end_ += got;
     if (got < room) at_file_end_ = true;
@@ -60,7 +75,7 @@ bool BlockInput::line(std::string_view& text) {
     }
     searched = left;
     // A line longer than the block makes it grow; otherwise the next bytes come behind it.
-    fill(left == block_.size() - 1 ? 2 * left : left + 1);
+    fill(left == capacity_ ? 2 * left : left + 1);
   }
 }
 

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace brintom {
 
@@ -41,7 +41,8 @@ class BlockInput {
   bool fill(std::size_t n);
 
   std::FILE* file_;
-  std::vector<unsigned char> block_;  // one byte more than it holds, for the NUL
+  std::unique_ptr<unsigned char[]> block_;  // capacity_ bytes and one more, for the NUL
+  std::size_t capacity_;
   unsigned char* at_;
   unsigned char* end_;
   bool at_file_end_ = false;
