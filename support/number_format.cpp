@@ -129,4 +129,8 @@ std::string shortest_float(float value) {
   return text;
 }
 
+char* format_shortest(char* out, float value) {
+  return std::to_chars(out, out + kFormattedRoom, value).ptr;
+}
+
 }  // namespace brintom

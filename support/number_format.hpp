@@ -20,5 +20,9 @@ char* format_integer(char* out, long long value);
 
 // The shortest "%.Ng" text that reads back as the same float.
 std::string shortest_float(float value);
+// As short a text as reads back as the same float, without a printf call: the fewest digits,
+// written plainly or with an exponent ("1e+20", "1e-05"), whichever is shorter; "inf", "-inf",
+// "nan". Never more digits than shortest_float's.
+char* format_shortest(char* out, float value);
 
 }  // namespace brintom

@@ -12,8 +12,8 @@
 #include "support/output_file.hpp"
 #include "volume/image_stream.hpp"
 #include "volume/voxel_views.hpp"
+#include "vtk/mesh_file.hpp"
 #include "vtk/volume_geometry.hpp"
-#include "vtk/words.hpp"
 
 namespace brintom {
 namespace {
@@ -51,9 +51,8 @@ void write_series(const std::string& output, int frame_count) {
 // The conversions there are, for the refusal of any other pair.
 std::string conversions() {
   return "conversions: a volume (image or mask) between any of " +
-         suffixes_where([](const FormatRow& row) { return (row.kinds & ~kHoldsMesh) != 0; }) +
-         "; a mesh between any of " +
-         suffixes_where([](const FormatRow& row) { return (row.kinds & kHoldsMesh) != 0; });
+         known_suffixes(false, kHoldsImage | kHoldsMask) + "; a mesh between any of " +
+         known_suffixes(false, kHoldsMesh);
 }
 
 std::string refusal(FileKind from, const std::string& output) {
@@ -77,7 +76,9 @@ const FormatRow& input_format(const ConvertRequest& request, FileKind& want) {
 }
 
 // Whether a VTK file holds a mesh.
-bool vtk_holds_mesh(const char* path) { return read_vtk_preamble_text(path).dataset == kPolydata; }
+bool vtk_holds_mesh(const char* path) {
+  return vtk_dataset_holds_mesh(read_vtk_preamble_text(path).dataset);
+}
 
 }  // namespace
 
@@ -99,10 +100,8 @@ std::string convert(const ConvertRequest& request) {
   const bool mesh = from.kinds == kHoldsMesh || (&from == &vtk_format() && vtk_holds_mesh(input));
   if (mesh) {
     if (options.frame >= 0) return "--frame takes a volume";
-    // A format converts to itself when that recompresses it.
-    if (to.save_mesh == nullptr || (&from == &to && !from.compresses)) {
-      return refusal(FileKind::mesh, request.output);
-    }
+    // Every mesh format to every other, and to itself: binary to ASCII, VTK's grid to POLYDATA.
+    if (to.save_mesh == nullptr) return refusal(FileKind::mesh, request.output);
     return to.save_mesh(output, from.load_mesh(input), options);
   }
   // Our own formats and VTK's convert to others; the field's formats and those that compress to

@@ -8,6 +8,9 @@
 #include "converter/geometry_header.hpp"
 #include "medical/stored_voxels.hpp"
 #include "medical/volume_files.hpp"
+#include "mesh/obj.hpp"
+#include "mesh/ply.hpp"
+#include "mesh/stl.hpp"
 #include "support/fatal.hpp"
 #include "support/settings.hpp"
 #include "support/strings.hpp"
@@ -27,6 +30,9 @@
 
 namespace brintom {
 namespace {
+
+constexpr char kVtkWords[] = "binary, ascii or ascii-structured";
+constexpr char kMeshWords[] = "binary or ascii";
 
 // A native mesh has no title; a fixed one keeps round trips through VTK byte for byte.
 constexpr char kMeshTitle[] = "brintom mesh";
@@ -225,6 +231,31 @@ std::string save_vtk_mesh(const char* path, Mesh* mesh, const FormatOptions& opt
   return "";
 }
 
+// A mesh format's writer for each --format word; the first is the default.
+struct MeshEncoding {
+  const char* word;
+  void (*save)(const char* path, Mesh* mesh);
+};
+// clang-format off
+constexpr MeshEncoding kStlEncodings[] = {{"binary", save_mesh_stl}, {"ascii", save_mesh_stl_ascii}};
+constexpr MeshEncoding kPlyEncodings[] = {{"binary", save_mesh_ply}, {"ascii", save_mesh_ply_ascii}};
+// clang-format on
+
+template <const auto& encodings>
+std::string save_encoded_mesh(const char* path, Mesh* mesh, const FormatOptions& options) {
+  for (const MeshEncoding& encoding : encodings) {
+    if (!options.format.empty() && options.format != encoding.word) continue;
+    encoding.save(path, mesh);
+    return "";
+  }
+  return std::string("--format for an STL or PLY mesh: ") + kMeshWords;
+}
+
+std::string save_obj_mesh(const char* path, Mesh* mesh, const FormatOptions&) {
+  save_mesh_obj(path, mesh);
+  return "";
+}
+
 template <ForeignFormat format>
 ForeignVolume header_of(const char* path) {
   return read_foreign_header(path, format);
@@ -294,7 +325,6 @@ std::string save_vtp(const char* path, Mesh* mesh, const FormatOptions& options)
 
 // clang-format off
 constexpr unsigned kVolumes = kHoldsImage | kHoldsMask;
-constexpr char kVtkWords[] = "binary, ascii or ascii-structured";
 constexpr FormatRow kFormats[] = {
   {"native",    {".image"},   kHoldsImage,           Frames::all,    false, nullptr,
    open_native_image, write_native_image, nullptr, nullptr, nullptr},
@@ -320,6 +350,12 @@ constexpr FormatRow kFormats[] = {
    open_vti, write_vti_volume, nullptr, nullptr, nullptr},
   {kVtkXmlFormat, {".vtp"},     kHoldsMesh,            Frames::one,    true,  nullptr,
    nullptr, nullptr, load_mesh_vtp, nullptr, save_vtp},
+  {"stl",       {".stl"},     kHoldsMesh,            Frames::one,    false, kMeshWords,
+   nullptr, nullptr, load_mesh_stl, nullptr, save_encoded_mesh<kStlEncodings>},
+  {"ply",       {".ply"},     kHoldsMesh,            Frames::one,    false, kMeshWords,
+   nullptr, nullptr, load_mesh_ply, nullptr, save_encoded_mesh<kPlyEncodings>},
+  {"obj",       {".obj"},     kHoldsMesh,            Frames::one,    false, nullptr,
+   nullptr, nullptr, load_mesh_obj, nullptr, save_obj_mesh},
 };
 // clang-format on
 constexpr int kVtkRow = 3;
@@ -362,9 +398,9 @@ const FormatRow& native_format(FileKind kind) {
 
 const FormatRow& vtk_format() { return kFormats[kVtkRow]; }
 
-std::string known_suffixes(bool with_format_words) {
+std::string known_suffixes(bool with_format_words, unsigned kinds) {
   return suffixes_where([=](const FormatRow& row) {
-    return !with_format_words || row.format_words != nullptr;
+    return (!with_format_words || row.format_words != nullptr) && (row.kinds & kinds) != 0;
   });
 }
 

@@ -72,8 +72,9 @@ const FormatRow* format_of_name(const std::string& path);
 const FormatRow& native_format(FileKind kind);
 // The legacy VTK row, which an input without a known suffix belongs to when it says so.
 const FormatRow& vtk_format();
-// Every suffix, for messages: ".image, .mask, ...", or those of the formats that take --format.
-std::string known_suffixes(bool with_format_words = false);
+// Every suffix, for messages: ".image, .mask, ...", or those of the formats that take --format,
+// of the formats that hold any of kinds (KindBits).
+std::string known_suffixes(bool with_format_words = false, unsigned kinds = ~0u);
 // The suffixes of the formats a test takes, likewise.
 std::string suffixes_where(const std::function<bool(const FormatRow&)>& taken);
 

@@ -222,7 +222,7 @@ void describe_vtk(Description& d, const char* path) {
   d.add_text("version", preamble.version);
   d.add_text("encoding", preamble.encoding);
   d.add_text("dataset", preamble.dataset);
-  if (preamble.dataset == kPolydata) {
+  if (vtk_dataset_holds_mesh(preamble.dataset)) {
     d.add_text("kind", "mesh");
     add_mesh(d, load_mesh_vtk(path), -1.0f);  // the file's points are the Mesh's less 1
     return;
@@ -349,6 +349,12 @@ std::string describe(const std::string& path, bool json) {
     } else {
       describe_vti(d, path);
     }
+    return json ? d.json() : d.human();
+  }
+  if (row != nullptr && row->kinds == kHoldsMesh && row != &native_format(FileKind::mesh)) {
+    d.add_text("format", row->name);
+    d.add_text("kind", kind_word(FileKind::mesh));
+    add_mesh(d, row->load_mesh(path.c_str()), -1.0f);  // the file's points are the Mesh's less 1
     return json ? d.json() : d.human();
   }
   const FileKind kind = input_kind(path, FileKind::unknown);

@@ -12,6 +12,7 @@
 #include "support/file_handle.hpp"
 #include "support/output_file.hpp"
 #include "support/zeroed.hpp"
+#include "volume/mesh_rules.hpp"
 
 namespace brintom {
 namespace {
@@ -25,6 +26,8 @@ constexpr char kTooShort[]        = "mesh file is too short for its counts.\n";
 constexpr char kSaveOpenTail[]    = "cannot be opened.";
 constexpr char kRecordFailure[]   = "allocation error in new_mesh";
 // clang-format on
+// A polygon naming a point the file does not hold: "mesh file polygon J names point N of P.\n".
+constexpr StrayWords kStray{"mesh file ", ".\n"};
 
 // A count pair of the native mesh file: the column count comes first, the row count second.
 struct CountPair {
@@ -140,6 +143,7 @@ Mesh* load_mesh(const char* path) {
   reader.check_words(weights);
   mesh->weights = new_vector(weights);
   reader.read_row(mesh->weights, weights);
+  VertexNumbers(1).check(*mesh, path, kStray, kLoadHead, kLoadTail);
   return mesh.release();
 }
 

@@ -25,8 +25,10 @@ struct KeywordLine {
 // line's line feed directly.
 enum class NumberEncoding { ascii, binary };
 
-// read_vtk_preamble, also telling how the file holds its numbers.
-std::FILE* read_vtk_preamble(const char* path, VtkReader column, NumberEncoding& encoding);
+// read_vtk_preamble, also telling how the file holds its numbers and, given a place for it, the
+// dataset type it accepted.
+std::FILE* read_vtk_preamble(const char* path, VtkReader column, NumberEncoding& encoding,
+                             std::string* dataset = nullptr);
 
 // Reads the next line into line and gives get_line's result (-1 at the end of the file).
 int read_keyword_line(std::FILE* file, KeywordLine& line);

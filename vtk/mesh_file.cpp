@@ -1,8 +1,11 @@
 #include "vtk/mesh_file.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 #include "support/containers.hpp"
 #include "support/fatal.hpp"
@@ -11,6 +14,7 @@
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
 #include "support/text.hpp"
+#include "volume/mesh_rules.hpp"
 #include "vtk/ascii_values.hpp"
 #include "vtk/binary_values.hpp"
 #include "vtk/keyword_line.hpp"
@@ -24,18 +28,18 @@ namespace {
 
 // clang-format off
 constexpr char kSaveOpenTail[]     = " cannot be opened.\n";
-constexpr char kNotThreeRows[]     = "Mesh points do not have 3 rows\n";
-constexpr char kLoadHead[]         = "Mesh ";
-constexpr char kLoadTail[]         = ". ";
 constexpr char kNotFloat[]         = "Mesh is not in float format\n";
 constexpr char kBadPointCount[]    = "Mesh POINTS count is missing, negative or too large\n";
 constexpr char kBadPolygonCounts[] = "Mesh POLYGONS counts are missing or negative\n";
 constexpr char kBadVertexCount[]   =
     "Mesh polygon vertex count is missing, negative or too large\n";
-constexpr char kMixedPolygons[]    = "Mesh polygons differ in vertex count\n";
 constexpr char kNoPoints[]         = "Mesh has no POINTS\n";
 constexpr char kNoPolygons[]       = "Mesh has no POLYGONS\n";
-constexpr char kTooLargeForFile[]  = "Mesh counts too large for the file\n";
+constexpr char kNoCells[]          = "Mesh has no CELLS\n";
+constexpr char kNoCellTypes[]      = "Mesh has no CELL_TYPES\n";
+constexpr char kBadCellTypes[]     = "Mesh CELL_TYPES count is missing or negative\n";
+constexpr char kCellTypesCount[]   = "Mesh CELL_TYPES and CELLS differ in count\n";
+constexpr char kNotPolygons[]      = "Mesh cells are not polygons: cell type ";
 constexpr char kIndexType[]        = "Mesh OFFSETS or CONNECTIVITY type is not vtktypeint64, "
                                      "vtktypeint32 or int\n";
 constexpr char kOffsetsStart[]     = "Mesh OFFSETS do not start at 0\n";
@@ -77,12 +81,26 @@ struct MeshScan {
   const char* path;
   std::FILE* file;
   NumberEncoding encoding;
+  bool grid = false;  // an UNSTRUCTURED_GRID: CELLS and CELL_TYPES in place of POLYGONS
   Matrix points = nullptr;
   IntegerMatrix polygons = nullptr;
+  VertexNumbers numbers{0};
+  bool cells_read = false;  // POLYGONS or CELLS, whether they made polygons or were mixed
+  bool mixed = false;       // a grid's cells differ in vertex count: refused once its types are
+  long long cells = 0;
+  long long cell_types = -1;  // how many CELL_TYPES a grid gave; -1 before any
 };
 
 [[noreturn]] void refuse(const MeshScan& scan, const char* message) {
-  file_error(kLoadHead, scan.path, kLoadTail, message);
+  file_error(kMeshHead, scan.path, kMeshTail, message);
+}
+
+// Cells of different vertex counts: a polygon file is refused at once; a grid's cells are passed
+// over, so that its CELL_TYPES can first name a type that is no polygon (a volume mesh of tetra
+// and triangles is better told by its types).
+void note_mixed(MeshScan& scan) {
+  if (!scan.grid) refuse(scan, kMixedPolygons);
+  scan.mixed = true;
 }
 
 // Hands read the values of a block of count values of a type, as the file holds them: text, or
@@ -135,14 +153,15 @@ void new_polygons(MeshScan& scan, long vertices, int polygons) {
   }
   if (scan.polygons != nullptr) free_integer_matrix(scan.polygons);
   scan.polygons = new_integer_matrix(static_cast<int>(vertices), polygons);
+  scan.numbers = VertexNumbers(0);
 }
 
-// A 0-based vertex index, as "%d" then + 1, wrapping instead of overflowing.
+// A 0-based vertex index, as "%d", in the Mesh's numbers; a missing one reads as 0.
 template <typename Values>
-int vertex_of(Values& values) {
+int vertex_of(MeshScan& scan, Values& values) {
   long index = 0;
   values.next_integer(index);
-  return static_cast<int>(static_cast<unsigned>(index) + 1u);
+  return scan.numbers.to_mesh(index);
 }
 
 // The type words VTK writes offsets and connectivity with, for 64- and 32-bit storage.
@@ -162,6 +181,7 @@ const TypeWord& index_type(const MeshScan& scan, const char* rest) {
 // vertex indices.
 void read_offsets_layout(MeshScan& scan, long long offsets, long long size, const char* type) {
   const int polygons = static_cast<int>(offsets - 1);
+  scan.cells = polygons;
   long vertices = 0;
   read_block(scan, index_type(scan, type), offsets, [&](auto& values) {
     long previous = 0, offset = 0;
@@ -170,20 +190,24 @@ void read_offsets_layout(MeshScan& scan, long long offsets, long long size, cons
       if (i == 0 && offset != 0) refuse(scan, kOffsetsStart);
       if (offset < previous) refuse(scan, kOffsetsDecrease);
       if (i == 1) vertices = offset;  // The Mesh holds one vertex count: the first polygon's.
-      if (offset - previous != vertices) refuse(scan, kMixedPolygons);
+      if (offset - previous != vertices && !scan.mixed) note_mixed(scan);
     }
     if (offset != size) refuse(scan, kOffsetsLength);
-    if (vertices > INT_MAX) refuse(scan, kBadVertexCount);
+    if (vertices > INT_MAX && !scan.mixed) refuse(scan, kBadVertexCount);
   });
   KeywordLine line;
   if (read_block_line(scan.file, scan.encoding, line) < 1 || line.word != kConnectivity) {
     refuse(scan, kNoConnectivity);
   }
   const TypeWord& connectivity = index_type(scan, line.rest);
+  if (scan.mixed) {
+    pass_over_values(scan.file, scan.encoding, size, connectivity.bytes);
+    return;
+  }
   new_polygons(scan, vertices, polygons);
   const long long missing = read_block(scan, connectivity, size, [&](auto& values) {
     for (int j = 1; j <= polygons; ++j) {
-      for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(values);
+      for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(scan, values);
     }
   });
   warn_missing_values(scan.path, missing, 1LL * vertices * polygons, kConnectivity, kReadAsZero);
@@ -200,14 +224,23 @@ bool offsets_next(MeshScan& scan) {
 // The old layout's counts and indices after "POLYGONS count size": for each polygon its vertex
 // count and its 0-based vertices. In a binary file they are size 32-bit words.
 template <typename Values>
-void read_count_layout(MeshScan& scan, Values& values, int polygons, long vertices) {
+void read_count_layout(MeshScan& scan, Values& values, int polygons, long vertices,
+                       long long size) {
   if (vertices < 0 || vertices > INT_MAX) refuse(scan, kBadVertexCount);
   new_polygons(scan, vertices, polygons);
   for (int j = 1; j <= polygons; ++j) {
     long own = vertices;
     // Read with the first count, a different one would shift every later polygon.
-    if (j > 1 && values.next_integer(own) && own != vertices) refuse(scan, kMixedPolygons);
-    for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(values);
+    if (j > 1 && values.next_integer(own) && own != vertices) {
+      note_mixed(scan);
+      // The rest of the block, after this polygon's count, is passed over (a binary block
+      // passes over itself).
+      if constexpr (std::is_same_v<Values, AsciiValues>) {
+        values.skip(std::max(0LL, size - (j - 1LL) * (vertices + 1LL) - 1));
+      }
+      return;
+    }
+    for (int k = 1; k <= vertices; ++k) scan.polygons[k][j] = vertex_of(scan, values);
   }
   warn_missing_values(scan.path, values.missing(), (vertices + 1LL) * polygons, kPolygons,
                       kReadAsZero);
@@ -223,6 +256,9 @@ bool read_polygons(MeshScan& scan, const char* rest) {
     refuse(scan, kBadPolygonCounts);
   }
   const int polygons = static_cast<int>(count);
+  scan.cells_read = true;
+  scan.mixed = false;
+  scan.cells = polygons;
   // The Mesh holds one vertex count for all polygons: the first one's. Without polygons there
   // is none to read.
   long vertices = 0;
@@ -236,7 +272,7 @@ bool read_polygons(MeshScan& scan, const char* rest) {
     }
     BinaryValues values(scan.file, *find_type(kInt), size);
     if (polygons > 0 && !values.next_integer(vertices)) refuse(scan, kBadVertexCount);
-    read_count_layout(scan, values, polygons, vertices);
+    read_count_layout(scan, values, polygons, vertices, size);
     return true;
   }
   AsciiValues values(scan.file);
@@ -252,7 +288,7 @@ bool read_polygons(MeshScan& scan, const char* rest) {
     return true;
   }
   values.give_back();  // so that the rest of the file is measured from the right place
-  read_count_layout(scan, values, polygons, vertices);
+  read_count_layout(scan, values, polygons, vertices, size);
   return true;
 }
 
@@ -281,6 +317,52 @@ bool pass_over_cells(MeshScan& scan, const char* rest) {
   return true;
 }
 
+// VTK's cell types by number, as a message names them; 0 ends the table.
+struct CellType {
+  int number;
+  const char* name;
+  bool polygon;  // a polygon of any vertex count: the Mesh takes it
+};
+// clang-format off
+constexpr CellType kCellTypeNames[] = {
+  {1,  "vertex",              false}, {2,  "poly_vertex",          false},
+  {3,  "line",                false}, {4,  "poly_line",            false},
+  {5,  "triangle",            true},  {6,  "triangle_strip",       false},
+  {7,  "polygon",             true},  {8,  "pixel",                false},
+  {9,  "quad",                true},  {10, "tetra",                false},
+  {11, "voxel",               false}, {12, "hexahedron",           false},
+  {13, "wedge",               false}, {14, "pyramid",              false},
+  {15, "pentagonal_prism",    false}, {16, "hexagonal_prism",      false},
+  {21, "quadratic_edge",      false}, {22, "quadratic_triangle",   false},
+  {23, "quadratic_quad",      false}, {24, "quadratic_tetra",      false},
+  {25, "quadratic_hexahedron", false}, {26, "quadratic_wedge",     false},
+  {27, "quadratic_pyramid",   false}, {28, "biquadratic_quad",     false},
+  {29, "triquadratic_hexahedron", false}, {42, "polyhedron",       false},
+  {0,  nullptr,               false},
+};
+// clang-format on
+
+// "CELL_TYPES count", then count integers: each must name a polygon type; the first that does
+// not is refused by its number and name. Types the file lacks are reported, not checked.
+bool read_cell_types(MeshScan& scan, const char* rest) {
+  long long count = -1;
+  if (!scan_integer(rest, count) || count < 0) refuse(scan, kBadCellTypes);
+  scan.cell_types = count;
+  const long long missing = read_block(scan, *find_type(kInt), count, [&](auto& values) {
+    long type = 0;
+    for (long long i = 0; i < count && values.next_integer(type); ++i) {
+      const CellType* row = kCellTypeNames;
+      while (row->name != nullptr && row->number != type) ++row;
+      if (row->name != nullptr && row->polygon) continue;
+      const std::string named = kNotPolygons + std::to_string(type) +
+                                (row->name != nullptr ? std::string(" (") + row->name + ")" : "");
+      refuse(scan, (named + "\n").c_str());
+    }
+  });
+  warn_missing_values(scan.path, missing, count, kCellTypes, nullptr);
+  return true;
+}
+
 // Tried in this order; the first equal word decides. Any other line is passed over.
 // clang-format off
 constexpr Keyword<MeshScan> kKeywords[] = {
@@ -289,6 +371,12 @@ constexpr Keyword<MeshScan> kKeywords[] = {
   {kVertices,       pass_over_cells},
   {kLines,          pass_over_cells},
   {kTriangleStrips, pass_over_cells},
+};
+// An UNSTRUCTURED_GRID's cells, as meshio and VTK write them: both layouts of POLYGONS.
+constexpr Keyword<MeshScan> kGridKeywords[] = {
+  {kPoints,         read_points},
+  {kCells,          read_polygons},
+  {kCellTypes,      read_cell_types},
 };
 // clang-format on
 
@@ -308,7 +396,7 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
   text.print("%s %d %s\n", kPoints, points, kFloat);
   for (int i = 1; i <= points; ++i) {
     for (int k = 1; k <= kAxes; ++k) {
-      put_general(text, static_cast<double>(mesh->points[k][i]) - 1.0);
+      put_general(text, file_coordinate(mesh->points[k][i]));
     }
     text.put('\n');
   }
@@ -324,30 +412,38 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
 
 Mesh* load_mesh_vtk(const char* path) {
   NumberEncoding encoding;
-  FileHandle file(read_vtk_preamble(path, VtkReader::mesh, encoding));
+  std::string dataset;
+  FileHandle file(read_vtk_preamble(path, VtkReader::mesh, encoding, &dataset));
   MeshScan scan(path, file.get(), encoding);
+  scan.grid = dataset == kUnstructuredGrid;
   // A blank line or the end of the file ends the scan; a blank line right after a data block
   // was taken with the block's last value, and one that ends a METADATA block goes with it. A
-  // binary file's scan ends once it has both sections: the point and cell data after them hold
-  // binary words that no keyword line may be taken from.
+  // binary file's scan ends once it has every section it needs: the point and cell data after
+  // them hold binary words that no keyword line may be taken from.
+  const auto complete = [&] {
+    return scan.points != nullptr && scan.cells_read && (!scan.grid || scan.cell_types >= 0);
+  };
   KeywordLine line;
-  while (
-      !(encoding == NumberEncoding::binary && scan.points != nullptr && scan.polygons != nullptr) &&
-      read_block_line(file.get(), encoding, line) >= 1) {
-    dispatch_keyword(kKeywords, scan, line);
+  while (!(encoding == NumberEncoding::binary && complete()) &&
+         read_block_line(file.get(), encoding, line) >= 1) {
+    if (scan.grid) {
+      dispatch_keyword(kGridKeywords, scan, line);
+    } else {
+      dispatch_keyword(kKeywords, scan, line);
+    }
   }
   file.reset();
   if (scan.points == nullptr) refuse(scan, kNoPoints);
-  if (scan.polygons == nullptr) refuse(scan, kNoPolygons);
+  if (!scan.cells_read) refuse(scan, scan.grid ? kNoCells : kNoPolygons);
+  if (scan.grid && scan.cell_types < 0) refuse(scan, kNoCellTypes);
+  if (scan.grid && scan.cell_types != scan.cells) refuse(scan, kCellTypesCount);
+  if (scan.mixed) refuse(scan, kMixedPolygons);
 
   int axes = 0, points = 0, vertices = 0, polygons = 0;
   matrix_size(scan.points, &axes, &points);
   imatrix_size(scan.polygons, &vertices, &polygons);
-  for (int i = 1; i <= points; ++i) {
-    for (int k = 1; k <= kAxes; ++k) {
-      float& value = scan.points[k][i];
-      value = static_cast<float>(static_cast<double>(value) + 1.0);
-    }
+  for (int k = 1; k <= kAxes && points > 0; ++k) {
+    for (int i = 1; i <= points; ++i) scan.points[k][i] = mesh_coordinate(scan.points[k][i]);
   }
 
   Mesh* mesh = new_mesh();
@@ -355,9 +451,14 @@ Mesh* load_mesh_vtk(const char* path) {
   mesh->points = scan.points;
   scan.polygons = nullptr;
   scan.points = nullptr;
-  mesh->weights = new_vector(polygons);
-  for (int j = 1; j <= polygons; ++j) mesh->weights[j] = 1.0f;
-  return mesh;
+  mesh->weights = unit_weights(polygons);
+  std::unique_ptr<Mesh, void (*)(Mesh*)> owned(mesh, &free_mesh);  // released if refused
+  scan.numbers.check(*mesh, path);
+  return owned.release();
+}
+
+bool vtk_dataset_holds_mesh(const std::string& dataset) {
+  return dataset == kPolydata || dataset == kUnstructuredGrid;
 }
 
 }  // namespace brintom

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "volume/mesh.hpp"
 
 namespace brintom {
@@ -12,9 +14,14 @@ namespace brintom {
 // Needs points of 3 rows and polygons; weights and the aux fields are not written.
 void save_mesh_vtk(const char* path, Mesh* mesh, const char* title);
 
-// Reads an ASCII POLYDATA file's POINTS ("float") and POLYGONS sections, in either order, into a
-// new Mesh whose weights are all 1.0. Every polygon must have the first one's vertex count. A
-// data block cut short reads what is missing as 0 and is reported on standard error.
+// Reads a POLYDATA file's POINTS ("float") and POLYGONS sections, in either order, or an
+// UNSTRUCTURED_GRID's POINTS, CELLS and CELL_TYPES (triangles, quads or polygons), into a new
+// Mesh whose weights are all 1.0. Every polygon must have the first one's vertex count and name
+// a point the file holds. A data block cut short reads what is missing as 0 and is reported on
+// standard error.
 Mesh* load_mesh_vtk(const char* path);
+
+// Whether a legacy VTK file of this DATASET type holds a mesh for load_mesh_vtk.
+bool vtk_dataset_holds_mesh(const std::string& dataset);
 
 }  // namespace brintom

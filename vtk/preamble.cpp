@@ -50,7 +50,7 @@ constexpr PreambleRow kPreamble[] = {
                       "empty identifier line\n", "empty BINARY/ASCII line\n",
                       {kAscii, kBinary}, "vtk mesh file not ASCII\n",
                       "empty DATASET line\n", "no DATASET specified\n",
-                      {kPolydata, nullptr}, "not mesh data\n"},
+                      {kPolydata, kUnstructuredGrid}, "not mesh data\n"},
 };
 // The probe reads lines 1 to 3 only and never fails on the encoding word.
 constexpr PreambleRow kProbe =
@@ -109,7 +109,8 @@ std::FILE* read_vtk_preamble(const char* path, VtkReader column) {
   return read_vtk_preamble(path, column, encoding);
 }
 
-std::FILE* read_vtk_preamble(const char* path, VtkReader column, NumberEncoding& numbers) {
+std::FILE* read_vtk_preamble(const char* path, VtkReader column, NumberEncoding& numbers,
+                             std::string* dataset) {
   const PreambleRow& row = kPreamble[static_cast<int>(column)];
   std::string encoding;
   FileHandle file = open_to_encoding(path, row, encoding);
@@ -122,6 +123,7 @@ std::FILE* read_vtk_preamble(const char* path, VtkReader column, NumberEncoding&
   if (keyword != kDataset) error_message(row.no_dataset);
   if (!one_of(row.datasets, type)) error_message(row.wrong_dataset);
   numbers = encoding == kBinary ? NumberEncoding::binary : NumberEncoding::ascii;
+  if (dataset != nullptr) *dataset = type;
   return file.release();
 }
 

@@ -95,5 +95,30 @@ TEST(NumberFormat, SweepGeneralAndIntegerAsPrintf) {
   }
 }
 
+// The mesh files' shortest text: reads back (strtof) as the same float, and is never longer
+// than the fewest "%.Ng" digits that do, over special values, random bit patterns and mesh-like
+// coordinates.
+TEST(NumberFormat, SweepShortestReadsBackNoLongerThanPrintf) {
+  std::mt19937 random(sweep_seed());
+  std::uniform_real_distribution<float> coordinates(-300.0f, 300.0f);
+  std::vector<float> values = {0.0f,          -0.0f,  1.0f, 1e-5f, 123456792.0f,
+                               3.4028235e38f, 1e-45f, kInf, -kInf, std::nanf("")};
+  for (long long i = 0; i < (long_mode() ? 10000000 : 200000); ++i) {
+    values.push_back(i % 2 == 0 ? float_of(random()) : coordinates(random));
+  }
+  long long failures = 0;
+  for (float value : values) {
+    char text[kFormattedRoom + 1];
+    *format_shortest(text, value) = '\0';
+    const float back = std::strtof(text, nullptr);
+    const bool same =
+        std::isnan(value) ? std::isnan(back) : test::bits_of(back) == test::bits_of(value);
+    if ((!same || std::strlen(text) > shortest_float(value).size()) && ++failures <= 10) {
+      ADD_FAILURE() << "value " << value << ": \"" << text << "\", printf's \""
+                    << shortest_float(value) << "\"";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace brintom

@@ -100,6 +100,7 @@ TEST(Brintom, RefusesWithUsageOrMessage) {
   const std::string base = temp_path("");
   write_file(base + "m.mesh", host_bytes(0, 3, 0, 3, 0));
   write_file(base + "t.txt", "not vtk\n");
+  write_file(base + "m.obj", "v 0 0 0\n");
   struct Row {
     std::string arguments;
     int status;
@@ -118,6 +119,16 @@ TEST(Brintom, RefusesWithUsageOrMessage) {
       {"convert " + base + "m.mesh " + base + "o.image", 2, "cannot convert mesh to .image"},
       {"convert " + base + "m.mesh " + base + "o.nii", 2, "cannot convert mesh to .nii"},
       {"convert --format ascii-structured " + base + "m.mesh " + base + "o.vtk", 2, "--format"},
+      {"convert --format ascii-structured " + base + "m.mesh " + base + "o.ply", 2,
+       "--format for an STL or PLY mesh: binary or ascii"},
+      {"convert --format ascii " + base + "m.mesh " + base + "o.obj", 2,
+       "--format is for outputs in .vtk, .stl, .ply\n"},
+      {"convert " + base + "m.obj " + base + "o.mask", 2,
+       "cannot convert mesh to .mask; conversions: a volume (image or mask) between any of .image, "
+       ".mask, .vtk, .nii.gz, .nii, .nrrd, .nhdr, .mha, .mhd, .vti; a mesh between any of .mesh, "
+       ".vtk, .vtp, .stl, .ply, .obj\n"},
+      {"convert " + base + "t.txt " + base + "t.stl", 10, "is not a VTK file"},
+      {"convert --as mesh " + base + "t.txt " + base + "t.stl", 10, "mesh file is too short"},
       {"convert " + base + "t.txt " + base + "o.image", 10, "is not a VTK file"},
       {"convert " + base + "none.image " + base + "o.vtk", 10, "none.image cannot be opened"},
       {"info", 2, "info takes at least one FILE"},
@@ -251,13 +262,58 @@ TEST(Brintom, VtkXmlRoundTripsByteForByte) {
                 .out.find("\"kind\": \"image\", \"dimensions\": [2, 1, 1], \"frames\": 1, "
                           "\"voxel_type\": \"Float32\""),
             std::string::npos);
-  EXPECT_NE(
-      brintom("convert " + base + "m.vtp " + base + "o.vti")
-          .err.find(
-              "cannot convert mesh to .vti; conversions: a volume (image or mask) between any of "
-              ".image, .mask, .vtk, .nii.gz, .nii, .nrrd, .nhdr, .mha, .mhd, .vti; a mesh between "
-              "any of .mesh, .vtk, .vtp"),
-      std::string::npos);
+}
+
+// The mesh formats end to end: a mesh through any of them comes back as through its .vtk
+// (through PLY with its weights), each converts to every other and to itself, and info gives
+// them the .vtk's bounding box, in the files' coordinates.
+TEST(Brintom, MeshFormatsConvertEveryWay) {
+  const std::string base = temp_path("");
+  // Four points, each first used in its order, and two triangles, weighted 0.5 and -2: points'
+  // columns and rows, then rows x, y, z; polygons' columns and rows, then their rows; weights.
+  const std::string shape = host_bytes(4, 3, 1.0f, 2.0f, 1.0f, 2.0f, 1.0f, 1.0f, 2.0f, 2.0f, 1.0f,
+                                       1.0f, 1.0f, 1.5f, 2, 3, 1, 2, 2, 4, 3, 3, 2);
+  const std::string weighted = shape + host_bytes(0.5f, -2.0f);
+  const std::string unit = shape + host_bytes(1.0f, 1.0f);
+  write_file(base + "s.mesh", weighted);
+  struct Row {
+    const char* name;     // the middle file's
+    const char* options;  // for writing it
+  };
+  const Row rows[] = {
+      {"m.vtk", ""},                 // the reference: ASCII POLYDATA
+      {"m.stl", ""},                 // binary
+      {"a.stl", "--format ascii "},  // text
+      {"m.ply", ""},                 // binary little-endian, with the weights
+      {"a.ply", "--format ascii "},  // text, with the weights
+      {"m.obj", ""},                 // text
+  };
+  const std::string box = "\"bounding_box\": [[0, 0, 0], [1, 1, 0.5]]";
+  for (const Row& row : rows) {
+    const std::string middle = base + row.name,
+                      ply = std::string(row.name).find(".ply") != std::string::npos ? "ply" : "";
+    ASSERT_EQ(brintom("convert " + std::string(row.options) + base + "s.mesh " + middle).status, 0)
+        << row.name;
+    EXPECT_NE(brintom("info --json " + middle).out.find(box), std::string::npos) << row.name;
+    for (const Row& to : rows) {  // to every format, then to a native mesh
+      const std::string next = base + "n_" + to.name;
+      const Outcome run = brintom("convert " + std::string(to.options) + middle + " " + next);
+      EXPECT_EQ(run.status, 0) << row.name << " to " << to.name << ": " << run.out << run.err;
+      ASSERT_EQ(brintom("convert " + next + " " + base + "b.mesh").status, 0) << row.name;
+      const bool kept = !ply.empty() && std::string(to.name).find(".ply") != std::string::npos;
+      EXPECT_TRUE(read_file(base + "b.mesh") == (kept ? weighted : unit))
+          << row.name << " to " << to.name;
+    }
+  }
+  // A quadrilateral becomes a fan of triangles, with one warning line.
+  write_file(base + "q.mesh", host_bytes(4, 3, 1.0f, 2.0f, 2.0f, 1.0f, 1.0f, 1.0f, 2.0f, 2.0f, 1.0f,
+                                         1.0f, 1.0f, 1.0f, 1, 4, 1, 2, 3, 4, 1, 1.0f));
+  const Outcome fan = brintom("convert " + base + "q.mesh " + base + "q.stl");
+  EXPECT_EQ(fan.err, "warning: output file for mesh " + base +
+                         "q.stl: polygons of 4 vertices written as 2 triangles each (STL holds "
+                         "triangles only)\n");
+  EXPECT_NE(brintom("info " + base + "q.stl").out.find("  polygons: 2\n  vertices per polygon: 3"),
+            std::string::npos);
 }
 
 // Kinds change only where every voxel fits; the message names the first that does not.

@@ -55,10 +55,11 @@ TEST_F(MeshTest, SaveWritesBackEveryByteLoaded) {
   std::string words = host_bytes(0x80000000u, 0x7FC01234u, 0xFF800001u, 0x80000001u, 0x7F800000u);
   std::mt19937 random(3);
   while (words.size() < 4 * 150) words += host_bytes(static_cast<std::uint32_t>(random()));
+  std::string vertices;  // each names one of the 50 points
+  while (vertices.size() < 4 * 120) vertices += host_bytes(static_cast<int>(random() % 50 + 1));
   const std::string files[] = {
-      host_bytes(50, 3) + words + host_bytes(30, 4) + words.substr(0, 480) + host_bytes(30) +
-          words.substr(480),
-      host_bytes(1, 3, 0.5f, -1.0f, 2.0f, 1, 2, 7, 8, 1, 1.5f),  // one point's rows of one
+      host_bytes(50, 3) + words + host_bytes(30, 4) + vertices + host_bytes(30) + words.substr(480),
+      host_bytes(1, 3, 0.5f, -1.0f, 2.0f, 1, 2, 1, 1, 1, 1.5f),  // one point's rows of one
       host_bytes(0, 20, 0, 20, 0),  // as many rows without columns as the file has bytes
   };
   for (const std::string& bytes : files) {
@@ -86,6 +87,11 @@ TEST_F(MeshDeathTest, LoadMeshRefusesMissingFilesAndImpossibleCounts) {
       {host_bytes(INT_MAX, INT_MAX, 0, 0, 0), too_short},  // 2^62 coordinates
       {host_bytes(0, INT_MAX, 0, 0, 0), too_short},        // 2^31 handles for no data
       {host_bytes(0, 0, 0, INT_MAX, 0), too_short},        // the same for polygons
+      // a polygon naming a point the file does not hold: the first, polygon by polygon
+      {host_bytes(1, 3, 0.0f, 0.0f, 0.0f, 2, 2, 1, 1, 1, 2, 0),
+       "mesh file polygon 2 names point 2 of 1.\n"},
+      {host_bytes(1, 3, 0.0f, 0.0f, 0.0f, 1, 1, 0, 0), "mesh file polygon 1 names point 0 of 1.\n"},
+      {host_bytes(0, 3, 1, 1, INT_MIN, 0), "mesh file polygon 1 names point -2147483648 of 0.\n"},
   };
   for (const auto& [bytes, message] : files) {
     write_file(path, bytes);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "test_support.hpp"
+#include "volume/mesh_text.hpp"
 
 namespace brintom {
 namespace {
@@ -21,29 +22,8 @@ Mesh* mesh_of(int points, int vertices, int polygons) {
   return mesh;
 }
 
-// "x y z, ... | 1-based vertex indices, ..."; checks weights, aux fields and release too.
-std::string read_mesh(const char* path) {
-  Mesh* mesh = load_mesh_vtk(path);
-  int rows = 0, points = 0, vertices = 0, polygons = 0;
-  matrix_size(mesh->points, &rows, &points);
-  imatrix_size(mesh->polygons, &vertices, &polygons);
-  EXPECT_EQ(rows, 3);
-  std::string text;
-  for (int i = 1; i <= points; ++i) {
-    text += test::printed(i > 1 ? ", %g %g %g" : "%g %g %g", double{mesh->points[1][i]},
-                          double{mesh->points[2][i]}, double{mesh->points[3][i]});
-  }
-  text += " |";
-  for (int j = 1; j <= polygons; ++j) {
-    for (int k = 1; k <= vertices; ++k)
-      text += (k == 1 && j > 1 ? ", " : " ") + std::to_string(mesh->polygons[k][j]);
-  }
-  EXPECT_EQ(std::vector<float>(mesh->weights + 1, mesh->weights + 1 + vector_size(mesh->weights)),
-            std::vector<float>(polygons, 1.0f));
-  EXPECT_TRUE(mesh->aux_integers == nullptr && mesh->aux_block == nullptr);
-  free_mesh(mesh);  // expect_reads checks that nothing stays accounted
-  return text;
-}
+// "x y z, ... | 1-based vertex indices, ..."; weights other than 1.0 would follow.
+constexpr auto read_mesh = test::loaded_text<load_mesh_vtk>;
 
 using MeshFileTest = test::GlobalsTest;
 using MeshFileDeathTest = MeshFileTest;
@@ -109,9 +89,16 @@ TEST_F(MeshFileDeathTest, SectionRulesAndRefusals) {
      "1 1 1 | 1 1, 1 1 warning: vtk file %s: 1 of 4 CONNECTIVITY values missing, read as 0\n", ""},
     // no points, no polygons: no vertex count is read
     {kHead + "POINTS 0 float\nPOLYGONS 0 0\n", " |", ""},
-    // coordinates and indices as the C scanner reads them; indices + 1 wrap
-    {kHead + "POINTS 2 float  \n+1.5 -0x1p1 1e2\tinf\n\n-0.25 .25\nPOLYGONS 1 3\n2 -1 2147483647\n",
-     "2.5 -1 101, inf 0.75 1.25 | 0 -2147483648", ""},
+    // coordinates and indices as the C scanner reads them
+    {kHead + "POINTS 2 float  \n+1.5 -0x1p1 1e2\tinf\n\n-0.25 .25\nPOLYGONS 1 3\n2 +1 0x1\n",
+     "2.5 -1 101, inf 0.75 1.25 | 2 1", ""},  // "0x1" is 0 to "%d"
+    // a polygon naming a point the file does not hold, named as the file numbers it, wherever
+    // the POINTS are; the first in polygon order
+    {kHead + points + "POLYGONS 1 4\n3 0 1 9\n",  "", "Mesh %s. Mesh polygon 1 names point 9 of 3\n"},
+    {kHead + "POLYGONS 2 8\n3 0 1 2\n3 2 -1 7\n" + points, "", "Mesh %s. Mesh polygon 2 names point -1 of 3\n"},
+    {kHead + points + "POLYGONS 2 8\n3 0 1 3\n3 2147483647 0 0\n", "", "Mesh %s. Mesh polygon 1 names point 3 of 3\n"},
+    {kHead + points + "POLYGONS 1 4\n3 0 2147483647 0\n",  "", "Mesh %s. Mesh polygon 1 names point 2147483647 of 3\n"},
+    {kHead + points + "POLYGONS 1 4\n3 0 -2147483649 99999999999\n",  "", "Mesh %s. Mesh polygon 1 names point -2147483649 of 3\n"},
     // a missing coordinate reads as 0, which is 1 in the Mesh
     {kHead + "POLYGONS 1 4\n3 0 0 0\nPOINTS 2 float\n1 2 3 4",
      "2 3 4, 5 1 1 | 1 1 1 warning: vtk file %s: 2 of 6 POINTS values missing, read as 0\n", ""},
@@ -174,6 +161,63 @@ TEST_F(MeshFileDeathTest, BinaryLayouts) {
      big_endian_bytes(3, 0, 1, 2, 3, 2, 1, 0) + "\n" + after, xyz + " 1 2 3, 3 2 1", ""},
     {head + points + offsets + big_endian_bytes(0, 1, 2, 2),
      xyz + " 1 2 3, 3 1 1 warning: vtk file %s: 2 of 6 CONNECTIVITY values missing, read as 0\n", ""},
+  }, read_mesh);
+  // clang-format on
+}
+
+// UNSTRUCTURED_GRID files as meshio and VTK write meshes: CELLS in either layout, then
+// CELL_TYPES, which must all be polygon types; a type that is none is named before mixed vertex
+// counts are, since the cells of another count are most often such cells.
+TEST_F(MeshFileDeathTest, UnstructuredGrids) {
+  const std::string head = "# vtk DataFile Version 5.1\nt\nASCII\nDATASET UNSTRUCTURED_GRID\n";
+  const std::string points = "POINTS 4 double\n0 0 0 1 0 0\n0 1 0 1 1 0.5\n";
+  const std::string cells =
+      "CELLS 3 6\nOFFSETS vtktypeint64\n0\n3\n6\nCONNECTIVITY vtktypeint64\n"
+      "0\n1\n2\n1\n3\n2\n";
+  const std::string xyz = "1 1 1, 2 1 1, 1 2 1, 2 2 1.5 |";
+  const std::string mixed = "CELLS 3 7\nOFFSETS int\n0 4 7\nCONNECTIVITY int\n0 1 2 3 0 1 2\n";
+  const std::string mixed_42 = "CELLS 2 9\n4 0 1 2 3\n3 0 1 2\n";
+  const std::string not_polygons = "Mesh %s. Mesh cells are not polygons: cell type ";
+  // clang-format off
+  expect_reads({
+    // meshio 5: one value a line, then point and cell data that are passed over
+    {head + points + cells + "CELL_TYPES 2\n5\n5\nCELL_DATA 2\nFIELD FieldData 1\nc 1 2 double\n1 2\n",
+     xyz + " 1 2 3, 2 4 3", ""},
+    // version 4.2: count-prefixed cells; quads, and polygons of one size
+    {head + points + "CELLS 1 5\n4 0 1 3 2\nCELL_TYPES 1\n9\n", xyz + " 1 2 4 3", ""},
+    {head + points + "CELLS 2 8\n3 0 1 2\n3 1 3 2\nCELL_TYPES 2\n7 5\n", xyz + " 1 2 3, 2 4 3", ""},
+    // a grid without cells
+    {head + points + "CELLS 0 0\nCELL_TYPES 0\n", xyz, ""},
+    // CELL_TYPES cut short are reported, not checked
+    {head + points + cells + "CELL_TYPES 2\n5", xyz + " 1 2 3, 2 4 3 warning: vtk file %s: 1 of 2 CELL_TYPES values missing\n", ""},
+    {head + points + cells + "CELL_TYPES 2\n5 10\n",        "", not_polygons + "10 (tetra)\n"},
+    {head + points + cells + "CELL_TYPES 2\n70 5\n",        "", not_polygons + "70\n"},  // no name
+    {head + points + mixed + "CELL_TYPES 2\n10 5\n",        "", not_polygons + "10 (tetra)\n"},
+    {head + points + mixed_42 + "CELL_TYPES 2\n10 5\n",     "", not_polygons + "10 (tetra)\n"},
+    {head + points + mixed + "CELL_TYPES 2\n9 5\n",         "", "Mesh %s. Mesh polygons differ in vertex count\n"},
+    {head + points + mixed_42 + "CELL_TYPES 2\n9 5\n",      "", "Mesh %s. Mesh polygons differ in vertex count\n"},
+    {head + points + cells + "CELL_TYPES 1\n5\n",           "", "Mesh %s. Mesh CELL_TYPES and CELLS differ in count\n"},
+    {head + points + cells,                                    "", "Mesh %s. Mesh has no CELL_TYPES\n"},
+    {head + points + "CELL_TYPES -1\n",                       "", "Mesh %s. Mesh CELL_TYPES count is missing or negative\n"},
+    // a POLYDATA section is none of a grid's
+    {head + points + "POLYGONS 1 4\n3 0 1 2\nCELL_TYPES 0\n", "", "Mesh %s. Mesh has no CELLS\n"},
+    {head + points + "CELLS 1 4\n3 0 1 4\nCELL_TYPES 1\n5\n", "", "Mesh %s. Mesh polygon 1 names point 4 of 4\n"},
+  }, read_mesh);
+  // meshio's BINARY files: 5.1 with 64-bit offsets, and 4.2; 32-bit big-endian types, each
+  // array ended by a line feed; the point data after them are never read
+  const std::string binary = "# vtk DataFile Version 5.1\nt\nBINARY\nDATASET UNSTRUCTURED_GRID\n"
+      "POINTS 4 double\n" + test::big_endian_bytes(0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 1.0, 1.0, 0.5) + "\n";
+  const std::string after = "POINT_DATA 4\nFIELD FieldData 1\np 1 4 double\n" +
+                            test::big_endian_bytes(10.0, 10.0, 10.0, 10.0) + "\n";
+  expect_reads({
+    {binary + "CELLS 3 6\nOFFSETS vtktypeint64\n" + test::big_endian_bytes(0LL, 3LL, 6LL) +
+     "\nCONNECTIVITY vtktypeint64\n" + test::big_endian_bytes(0LL, 1LL, 2LL, 1LL, 3LL, 2LL) +
+     "\nCELL_TYPES 2\n" + test::big_endian_bytes(5, 5) + "\n" + after, xyz + " 1 2 3, 2 4 3", ""},
+    {binary + "CELLS 2 9\n" + test::big_endian_bytes(4, 0, 1, 2, 3, 3, 0, 1, 2) +
+     "\nCELL_TYPES 2\n" + test::big_endian_bytes(10, 5) + "\n" + after, "", not_polygons + "10 (tetra)\n"},
+    {binary + "CELLS 3 6\nOFFSETS vtktypeint64\n" + test::big_endian_bytes(0LL, 3LL, 6LL) +
+     "\nCONNECTIVITY vtktypeint64\n" + test::big_endian_bytes(0LL, 1LL, 2LL, 1LL, 3LL, 1LL << 40) +
+     "\nCELL_TYPES 2\n" + test::big_endian_bytes(5, 5) + "\n", "", "Mesh %s. Mesh polygon 2 names point 1099511627776 of 4\n"},
   }, read_mesh);
   // clang-format on
 }
