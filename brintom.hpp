@@ -1,8 +1,12 @@
 #pragma once
 
 // The brintom toolkit: volumetric images, masks and meshes with their native files, legacy VTK
-// files and VTK's XML files. Everything lives in namespace brintom.
+// files, VTK's XML files and the STL, PLY and OBJ mesh files. Everything lives in namespace
+// brintom.
 
+#include "mesh/obj.hpp"
+#include "mesh/ply.hpp"
+#include "mesh/stl.hpp"
 #include "support/containers.hpp"
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"

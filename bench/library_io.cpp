@@ -19,6 +19,8 @@ constexpr Call kCalls[] = {
     {"load_image_vtk_binary", [](const char* path) { load_image_vtk_binary(path, 1); }},
     {"load_image_vtk_ascii",  [](const char* path) { load_image_vtk_ascii(path); }},
     {"load_mesh_vtk",         [](const char* path) { load_mesh_vtk(path); }},
+    {"load_mesh_stl",         [](const char* path) { load_mesh_stl(path); }},
+    {"load_mesh_ply",         [](const char* path) { load_mesh_ply(path); }},
 };
 // clang-format on
 
