@@ -23,11 +23,9 @@ namespace {
 constexpr char kVertex[]        = "v";
 constexpr char kFace[]          = "f";
 constexpr char kComment[]       = "#";
-constexpr char kTitle[]         = "brintom mesh";
 
 constexpr char kShortVertex[]   = "Mesh OBJ v line holds fewer than 3 numbers\n";
 constexpr char kBadReference[]  = "Mesh OBJ f line holds a vertex that is not a number\n";
-constexpr char kSaveOpenTail[]  = " cannot be opened.\n";
 // clang-format on
 constexpr int kAxes = 3;
 
@@ -108,8 +106,8 @@ Mesh* load_mesh_obj(const char* path) {
 void save_mesh_obj(const char* path, Mesh* mesh) {
   const MeshShape shape = checked_shape(mesh);
   BufferedOutput text(path, kMeshOutputHead, kWriterAllocationFailure,
-                      BufferedOutput::kDefaultCapacity, {nullptr, kSaveOpenTail});
-  text.print("%s %s\n", kComment, kTitle);
+                      BufferedOutput::kDefaultCapacity, {nullptr, kMeshFileOpenTail});
+  text.print("%s %s\n", kComment, kMeshTitle);
   for (int i = 1; i <= shape.points; ++i) {
     char* end = text.room();
     for (const char c : std::string_view(kVertex)) *end++ = c;

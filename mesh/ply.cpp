@@ -39,7 +39,6 @@ constexpr char kAxisNames[][2]  = {"x", "y", "z"};
 constexpr char kIndices[]       = "vertex_indices";
 constexpr char kIndicesAlias[]  = "vertex_index";
 constexpr char kWeight[]        = "weight";
-constexpr char kTitle[]         = "brintom mesh";
 
 constexpr char kNotPly[]        = "Mesh file does not begin with the line ply\n";
 constexpr char kBadFormat[]     = "Mesh PLY format line is not ascii, binary_little_endian or "
@@ -58,7 +57,6 @@ constexpr char kCutShort[]      = "Mesh PLY data end before the elements of its 
 constexpr char kNotNumbers[]    = "Mesh PLY data end before the elements of its header do, or "
                                   "hold a value that is not a number\n";
 constexpr char kWeightCount[]   = "Mesh weights differ in count from its polygons\n";
-constexpr char kSaveOpenTail[]  = " cannot be opened.\n";
 // clang-format on
 
 enum class Encoding { ascii, little_endian, big_endian };
@@ -454,8 +452,8 @@ void write_ply(const char* path, Mesh* mesh, const char* encoding, Points points
   const FaceLayout layout = face_layout(mesh);
   const MeshShape& shape = layout.shape;
   BufferedOutput out(path, kMeshOutputHead, kWriterAllocationFailure,
-                     BufferedOutput::kDefaultCapacity, {nullptr, kSaveOpenTail});
-  out.print("%s\n%s %s %s\n%s %s\n", kPly, kFormat, encoding, kVersion, kComment, kTitle);
+                     BufferedOutput::kDefaultCapacity, {nullptr, kMeshFileOpenTail});
+  out.print("%s\n%s %s %s\n%s %s\n", kPly, kFormat, encoding, kVersion, kComment, kMeshTitle);
   out.print("%s %s %d\n", kElement, kVertex, shape.points);
   for (const char* axis : kAxisNames) out.print("%s %s %s\n", kProperty, kFloat.name, axis);
   out.print("%s %s %d\n", kElement, kFace, shape.polygons);

@@ -43,9 +43,6 @@ constexpr char kVertex[]   = "vertex";
 constexpr char kEndloop[]  = "endloop";
 constexpr char kEndfacet[] = "endfacet";
 constexpr char kEndsolid[] = "endsolid";
-// Our files' header and solid name: never "solid" at the start of a binary file, which some
-// readers take for the ASCII layout.
-constexpr char kTitle[]    = "brintom mesh";
 
 constexpr char kNotStl[]         = "Mesh file is neither a binary STL file (an 80-byte header, a "
                                    "triangle count, 50 bytes a triangle) nor an ASCII one (solid, "
@@ -57,7 +54,6 @@ constexpr char kVertexLine[]     = "Mesh STL vertex line does not hold 3 numbers
 constexpr char kTooFewVertices[] = "Mesh polygons of fewer than 3 vertices cannot be written as "
                                    "STL triangles\n";
 constexpr char kTooMany[]        = "Mesh has more triangles than an STL file holds\n";
-constexpr char kSaveOpenTail[]   = " cannot be opened.\n";
 // clang-format on
 
 // Corners with the same 12 bytes are one point: an open-addressing table of the points' bytes and
@@ -349,9 +345,9 @@ void save_mesh_stl(const char* path, Mesh* mesh) {
   std::uint32_t count = 0;
   const MeshShape shape = triangle_shape(path, mesh, count);
   BufferedOutput out(path, kMeshOutputHead, kWriterAllocationFailure,
-                     BufferedOutput::kDefaultCapacity, {nullptr, kSaveOpenTail});
+                     BufferedOutput::kDefaultCapacity, {nullptr, kMeshFileOpenTail});
   char header[kHeaderBytes] = {};
-  std::memcpy(header, kTitle, sizeof kTitle - 1);
+  std::memcpy(header, kMeshTitle, sizeof kMeshTitle - 1);
   out.write(header, sizeof header);
   out.write(&count, sizeof count);
   each_triangle(*mesh, shape,
@@ -370,12 +366,12 @@ void save_mesh_stl_ascii(const char* path, Mesh* mesh) {
   std::uint32_t count = 0;
   const MeshShape shape = triangle_shape(path, mesh, count);
   BufferedOutput text(path, kMeshOutputHead, kWriterAllocationFailure,
-                      BufferedOutput::kDefaultCapacity, {nullptr, kSaveOpenTail});
+                      BufferedOutput::kDefaultCapacity, {nullptr, kMeshFileOpenTail});
   const std::string facet = std::string(kFacet) + ' ' + kNormal,
                     loop = std::string(" ") + kOuter + ' ' + kLoop + '\n',
                     vertex = std::string("  ") + kVertex,
                     end = std::string(" ") + kEndloop + '\n' + kEndfacet + '\n';
-  text.print("%s %s\n", kSolid, kTitle);
+  text.print("%s %s\n", kSolid, kMeshTitle);
   each_triangle(*mesh, shape,
                 [&](const float(&normal)[kCorners], const float(&corners)[kCorners][kCorners]) {
                   put_text(text, facet);
@@ -387,7 +383,7 @@ void save_mesh_stl_ascii(const char* path, Mesh* mesh) {
                   }
                   put_text(text, end);
                 });
-  text.print("%s %s\n", kEndsolid, kTitle);
+  text.print("%s %s\n", kEndsolid, kMeshTitle);
   text.finish();
 }
 

@@ -27,7 +27,13 @@ inline constexpr char kTooLargeForFile[] = "Mesh counts too large for the file\n
 inline constexpr char kNotThreeRows[]    = "Mesh points do not have 3 rows\n";
 inline constexpr char kCannotOpen[]      = "Mesh file cannot be opened\n";
 inline constexpr char kBeyondInt[]       = "Mesh counts beyond 2147483647, more than a Mesh holds\n";
+// Writers': kMeshOutputHead + path + kMeshFileOpenTail when the output cannot be made.
+inline constexpr char kMeshFileOpenTail[] = " cannot be opened.\n";
 // clang-format on
+
+// The title our STL, PLY and OBJ files carry (never "solid" at the start of a binary STL file,
+// which some readers take for the ASCII layout).
+inline constexpr char kMeshTitle[] = "brintom mesh";
 
 // How a message about a stray vertex reads: before + "polygon J names point N of P" + after.
 struct StrayWords {

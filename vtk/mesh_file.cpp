@@ -27,7 +27,6 @@ namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kSaveOpenTail[]     = " cannot be opened.\n";
 constexpr char kNotFloat[]         = "Mesh is not in float format\n";
 constexpr char kBadPointCount[]    = "Mesh POINTS count is missing, negative or too large\n";
 constexpr char kBadPolygonCounts[] = "Mesh POLYGONS counts are missing or negative\n";
@@ -390,7 +389,7 @@ void save_mesh_vtk(const char* path, Mesh* mesh, const char* title) {
   if (rows != kAxes) error_message(kNotThreeRows);
 
   BufferedOutput text(path, kMeshOutputHead, kWriterAllocationFailure,
-                      BufferedOutput::kDefaultCapacity, {nullptr, kSaveOpenTail});
+                      BufferedOutput::kDefaultCapacity, {nullptr, kMeshFileOpenTail});
   text.print("%s\n%s\n%s\n%s %s\n", kVersionLine, title != nullptr ? title : "", kAscii, kDataset,
              kPolydata);
   text.print("%s %d %s\n", kPoints, points, kFloat);

@@ -10,6 +10,7 @@
 #include "support/containers.hpp"
 #include "support/fatal.hpp"
 #include "support/output_file.hpp"
+#include "volume/mesh_rules.hpp"
 #include "vtkxml/appended_data.hpp"
 #include "vtkxml/data_array.hpp"
 #include "vtkxml/document.hpp"
@@ -19,10 +20,6 @@ namespace brintom {
 namespace {
 
 // clang-format off
-constexpr char kLoadHead[]        = "Mesh ";
-constexpr char kLoadTail[]        = ". ";
-constexpr char kSaveOpenTail[]    = " cannot be opened.\n";
-constexpr char kNotThreeRows[]    = "Mesh points do not have 3 rows\n";
 constexpr char kWeightCount[]     = "Mesh weights and polygons differ in number\n";
 constexpr char kBadCounts[]       = "Mesh NumberOfPoints or NumberOfPolys is missing, negative or too large\n";
 constexpr char kOtherCells[]      = "Mesh holds vertices, lines or strips, which a Mesh cannot hold\n";
@@ -30,8 +27,6 @@ constexpr char kNoPoints[]        = "Mesh has no Points\n";
 constexpr char kNoPolygons[]      = "Mesh has no Polys connectivity and offsets\n";
 constexpr char kNotThreeD[]       = "Mesh Points do not have 3 components\n";
 constexpr char kBadVertexCount[]  = "Mesh polygon vertex count is missing, negative or too large\n";
-constexpr char kMixedPolygons[]   = "Mesh polygons differ in vertex count\n";
-constexpr char kUnknownPoint[]    = "Mesh polygons name a point the file does not hold\n";
 constexpr char kReadAsZero[]      = "0";
 // clang-format on
 
@@ -40,7 +35,7 @@ constexpr int kAxes = 3;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 [[noreturn]] void refuse(const char* path, const char* message) {
-  file_error(kLoadHead, path, kLoadTail, message);
+  file_error(kMeshHead, path, kMeshTail, message);
 }
 
 // A count attribute of the piece: 0 when absent, fatal when not a count.
@@ -131,7 +126,7 @@ class PointBytes final : public MeshBytes {
     for (std::size_t v = 0; v < count; ++v) {
       const std::uint64_t value = first + v;
       const float coordinate = points_[value % kAxes + 1][value / kAxes + 1];
-      to[v] = static_cast<float>(static_cast<double>(coordinate) - 1.0);
+      to[v] = static_cast<float>(file_coordinate(coordinate));
     }
   }
 
@@ -288,24 +283,24 @@ Mesh* load_mesh_vtp(const char* path) {
     check(*point_values, point_values->read(floats.data(), count));
     for (std::size_t v = 0; v < count; ++v) {
       const long long value = done + static_cast<long long>(v);
-      mesh->points[value % kAxes + 1][value / kAxes + 1] =
-          static_cast<float>(static_cast<double>(floats[v]) + 1.0);
+      mesh->points[value % kAxes + 1][value / kAxes + 1] = mesh_coordinate(floats[v]);
     }
     done += static_cast<long long>(count);
   }
   std::vector<long long> indices(
       static_cast<std::size_t>(std::min<long long>(kChunk, vertices * polygons)));
+  VertexNumbers numbers{0};
   for (long long done = 0; done < vertices * polygons;) {
     const std::size_t count =
         static_cast<std::size_t>(std::min<long long>(kChunk, vertices * polygons - done));
     check(*connectivity, connectivity->read(indices.data(), count));
     for (std::size_t v = 0; v < count; ++v) {
-      if (indices[v] < 0 || indices[v] >= points) refuse(path, kUnknownPoint);
       const long long value = done + static_cast<long long>(v);
-      mesh->polygons[value % vertices + 1][value / vertices + 1] = static_cast<int>(indices[v] + 1);
+      mesh->polygons[value % vertices + 1][value / vertices + 1] = numbers.to_mesh(indices[v]);
     }
     done += static_cast<long long>(count);
   }
+  numbers.check(*mesh, path);
   if (weights != nullptr) {
     check(*weights, weights->read(mesh->weights + 1, static_cast<std::size_t>(polygons)));
   } else {
@@ -316,14 +311,12 @@ Mesh* load_mesh_vtp(const char* path) {
 
 void save_mesh_vtp(const char* path, Mesh* mesh, int level) {
   // All sizes first: a Mesh that lacks a container stops here, before a file is made.
-  int rows = 0, points = 0, vertices = 0, polygons = 0;
-  matrix_size(mesh == nullptr ? nullptr : mesh->points, &rows, &points);
-  imatrix_size(mesh->polygons, &vertices, &polygons);
-  if (rows != kAxes) error_message(kNotThreeRows);
+  const MeshShape shape = checked_shape(mesh);
+  const int points = shape.points, vertices = shape.vertices, polygons = shape.polygons;
   const bool has_weights = mesh->weights != nullptr;
   if (has_weights && vector_size(mesh->weights) != polygons) error_message(kWeightCount);
 
-  AppendedFile file(path, kMeshOutputHead, level, {nullptr, kSaveOpenTail});
+  AppendedFile file(path, kMeshOutputHead, level, {nullptr, kMeshFileOpenTail});
   unsigned long long offsets[4] = {0, 0, 0, 0};
   file.begin(mesh_xml(file, points, polygons, has_weights, offsets));
   if (has_weights) {
