@@ -24,8 +24,10 @@ T* take() {
   if (state == nullptr) error_message(kStreamNoMemory);
   return state;
 }
+// Zero-filled: ISA-L looks up its hash tables in the level buffer before it has written them, and
+// stale bytes there could change which matches it finds, and so the bytes we write.
 std::uint8_t* take_bytes(std::size_t count) {
-  auto* block = new (std::nothrow) std::uint8_t[count];
+  auto* block = new (std::nothrow) std::uint8_t[count]();
   if (block == nullptr) error_message(kStreamNoMemory);
   return block;
 }
