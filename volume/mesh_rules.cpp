@@ -60,9 +60,7 @@ MeshShape checked_shape(Mesh* mesh) {
   if (rows != kAxes) error_message(kNotThreeRows);
   const StrayVertex stray = first_stray_vertex(*mesh);
   if (stray.polygon != 0) {
-    static std::string message;  // a fuzz build's thrown message points into it
-    message = stray_text(kStrayInFile, stray.polygon, stray.value, shape.points);
-    error_message(message.c_str());
+    error_message(stray_text(kStrayInFile, stray.polygon, stray.value, shape.points).c_str());
   }
   return shape;
 }
