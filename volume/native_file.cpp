@@ -14,6 +14,7 @@
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
 #include "support/output_file.hpp"
+#include "support/warning.hpp"
 
 namespace brintom {
 namespace {
@@ -79,8 +80,7 @@ void NativeVolumeFile::read_voxels(void* voxels, std::size_t element_bytes, std:
 void NativeVolumeFile::warn_if_truncated() const {
   if (missing_ == 0) return;
   const NativeRow& row = row_of(kind_);
-  std::fprintf(stderr, "warning: %s file %s is truncated: %lld voxels missing, read as %s\n",
-               row.kind, path_, missing_, row.zero);
+  warn_truncated_voxels(row.kind, path_, missing_, row.zero);
 }
 
 void NativeVolumeFile::start_streaming(std::size_t element_bytes, long long count) {
