@@ -22,9 +22,10 @@ from __future__ import annotations
 import json
 import os
 import warnings
-from typing import Any, Dict, Optional, Sequence, Tuple, Union
+from typing import Any, Dict, Optional, Sequence, Tuple, Union, cast
 
 import numpy as np
+from numpy.typing import NDArray
 
 from . import _brintom
 from ._brintom import Error, __version__
@@ -66,7 +67,7 @@ class Volume:
 
     __slots__ = ("data", "spacing", "origin", "label", "frame_step")
 
-    def __init__(self, data: np.ndarray, spacing: Sequence[float] = (1.0, 1.0, 1.0),
+    def __init__(self, data: NDArray[Any], spacing: Sequence[float] = (1.0, 1.0, 1.0),
                  origin: Sequence[float] = (0.0, 0.0, 0.0), label: str = "Label",
                  frame_step: float = 1.0) -> None:
         """A volume of data (an array, kept as it is) and its grid."""
@@ -86,7 +87,7 @@ class Volume:
         """How many frames the volume has: 1 for a three-dimensional array."""
         return self.data.shape[0] if self.data.ndim == 4 else 1
 
-    def __array__(self, dtype: Any = None) -> np.ndarray:
+    def __array__(self, dtype: Any = None) -> NDArray[Any]:
         """The voxels, so that numpy functions take a Volume as they take its data."""
         return np.asarray(self.data, dtype=dtype)
 
@@ -140,7 +141,7 @@ class Mesh:
     def to_meshio(self) -> Any:
         """The mesh as a meshio.Mesh: triangles, quads or polygons by the vertex count, the
         weights as cell data "weight"."""
-        import meshio  # only where meshio is wanted
+        import meshio  # type: ignore[import]  # only where meshio is wanted
 
         cell_type = {3: "triangle", 4: "quad"}.get(self.polygons.shape[1], "polygon")
         return meshio.Mesh(self.points, [(cell_type, self.polygons)],
@@ -189,13 +190,13 @@ def read(path: PathLike, kind: Optional[str] = None, *, mmap: bool = False,
     _warn(got[-1])
     if got[0] == "mesh":
         mesh = Mesh.__new__(Mesh)
-        mesh.points, mesh.polygons, mesh.weights = got[1:4]
+        _, mesh.points, mesh.polygons, mesh.weights, _ = cast("_brintom.MeshRead", got)
         return mesh
-    _, data, spacing, origin, label, frame_step, _ = got
+    _, data, spacing, origin, label, frame_step, _ = cast("_brintom.VolumeRead", got)
     return Volume(data, spacing, origin, label, frame_step)
 
 
-def write(path: PathLike, data: Union[Volume, Mesh, np.ndarray], *, kind: Optional[str] = None,
+def write(path: PathLike, data: Union[Volume, Mesh, NDArray[Any]], *, kind: Optional[str] = None,
           spacing: Optional[Sequence[float]] = None, origin: Optional[Sequence[float]] = None,
           label: Optional[str] = None, frame_step: Optional[float] = None,
           format: Optional[str] = None, compress: Optional[int] = None) -> None:
@@ -241,7 +242,8 @@ def info(path: PathLike) -> Dict[str, Any]:
     and bounding box, and the header fields of the field's formats."""
     text, notes = _brintom.info(_existing(path))
     _warn(notes)
-    return json.loads(text)
+    described: Dict[str, Any] = json.loads(text)
+    return described
 
 
 def _existing(path: PathLike) -> str:
@@ -275,13 +277,14 @@ def _triple(values: Sequence[float], name: str) -> Triple:
 
 
 def _level(compress: int) -> int:
+    """A compression level, 0 to 9."""
     if isinstance(compress, bool) or not isinstance(compress, (int, np.integer)) \
             or not 0 <= compress <= 9:
         raise ValueError(f"compress takes a level from 0 to 9, not {compress!r}")
     return int(compress)
 
 
-def _volume_array(data: Any, kind: Optional[str]) -> np.ndarray:
+def _volume_array(data: Any, kind: Optional[str]) -> NDArray[Any]:
     """The voxels as the library takes them: C order, refused unless of a volume dtype."""
     array = np.asarray(data)
     if array.dtype not in _VOLUME_DTYPES:
@@ -302,7 +305,7 @@ def _volume_array(data: Any, kind: Optional[str]) -> np.ndarray:
     return np.ascontiguousarray(array)
 
 
-def _check_mask_values(array: np.ndarray) -> None:
+def _check_mask_values(array: NDArray[Any]) -> None:
     """Refuses a value that a mask's int16 cannot hold."""
     low, high = _MASK_RANGE
     bad = (array < low) | (array > high)

@@ -1,7 +1,7 @@
 """Types of the compiled part of brintom; use the package's read, write and info."""
-from typing import List, Sequence, Tuple, Union
+from typing import Any, List, Sequence, Tuple, Union
 
-import numpy as np
+from numpy.typing import NDArray
 
 __version__: str
 
@@ -10,19 +10,19 @@ class Error(RuntimeError):
 
 Warnings = List[Tuple[bool, str]]
 Triple = Tuple[float, float, float]
-VolumeRead = Tuple[str, np.ndarray, Triple, Triple, str, float, Warnings]
-MeshRead = Tuple[str, np.ndarray, np.ndarray, np.ndarray, Warnings]
+VolumeRead = Tuple[str, NDArray[Any], Triple, Triple, str, float, Warnings]
+MeshRead = Tuple[str, NDArray[Any], NDArray[Any], NDArray[Any], Warnings]
 
 def read(path: str, kind: str, drop_oblique: bool) -> Union[VolumeRead, MeshRead]:
     """Reads a file: ('image' or 'mask', voxels, spacing, origin, label, frame_step, warnings)
     or ('mesh', points, polygons, weights, warnings)."""
 
-def write_volume(path: str, data: np.ndarray, kind: str, spacing: Sequence[float],
+def write_volume(path: str, data: NDArray[Any], kind: str, spacing: Sequence[float],
                  origin: Sequence[float], label: str, frame_step: float, format: str,
                  level: int) -> Tuple[str, Warnings]:
     """Writes a volume array: (complaint or '', warnings)."""
 
-def write_mesh(path: str, points: np.ndarray, polygons: np.ndarray, weights: np.ndarray,
+def write_mesh(path: str, points: NDArray[Any], polygons: NDArray[Any], weights: NDArray[Any],
                format: str, level: int) -> Tuple[str, Warnings]:
     """Writes mesh arrays: (complaint or '', warnings)."""
 

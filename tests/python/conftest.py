@@ -67,7 +67,8 @@ def pytest_sessionfinish(session):
             os.close(standard_error)
         report.seek(0)
         leaks = report.read().decode(errors="replace").split("\n\n")
-    ours = [leak for leak in leaks if " leak of " in leak and re.search(r"brintom::|_brintom\.", leak)]
+    ours = [leak for leak in leaks
+            if " leak of " in leak and re.search(r"brintom::|_brintom\.", leak)]
     if ours:
         print("\n\n".join(["memory lost by brintom:"] + ours))
         session.exitstatus = pytest.ExitCode.TESTS_FAILED

@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 
 import brintom
-from conftest import COMMAND, command, image, mask, needs_command
+from conftest import COMMAND, command, image, mask
 
 # Each row: a file the library refuses, by its name and bytes.
 REFUSED = [
