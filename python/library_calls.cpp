@@ -167,6 +167,10 @@ std::string write_volume(const std::string& path, const VolumeArray& voxels, Fil
   }
   std::string complaint = options_complaint(*to, options);
   if (!complaint.empty()) return complaint;
+  if (voxels.frame_count > 1 && to->frames == Frames::one) {
+    return std::string("a ") + to->suffixes[0] + " file holds one frame, not " +
+           std::to_string(voxels.frame_count) + ": write each frame (data[n]) to a file of its own";
+  }
 
   set_geometry(geometry);
   Volume volume;
