@@ -83,6 +83,14 @@ py::tuple read_any(const std::string& path, const std::string& kind, bool drop_o
                         geometry_tuple(g.origin), g.label, g.frame_step, warning_list(warnings));
 }
 
+// What the wrapper checked, checked again: the arrays are read as raw memory.
+void require(const py::array& data, char kind, py::ssize_t width, const char* what) {
+  if (data.dtype().kind() != kind || data.itemsize() != width ||
+      (data.flags() & py::array::c_style) == 0) {
+    throw py::type_error(std::string(what) + " is not a C-order array of the dtype taken");
+  }
+}
+
 int dimension(const py::array& data, int axis) {
   const py::ssize_t size = data.shape(axis);
   if (size > INT_MAX) throw py::value_error("an array dimension is larger than a volume holds");
@@ -94,6 +102,8 @@ py::tuple write_volume_array(const std::string& path, const py::array& data,
                              const std::string& kind, const std::array<float, 3>& spacing,
                              const std::array<float, 3>& origin, const std::string& label,
                              double frame_step, const std::string& format, int level) {
+  if (data.ndim() != 3 && data.ndim() != 4) throw py::value_error("volume data has 3 or 4 axes");
+  require(data, data.itemsize() == 2 ? 'i' : 'f', data.itemsize() == 2 ? 2 : 4, "volume data");
   const int frames = data.ndim() == 4 ? dimension(data, 0) : 1;
   const int first = data.ndim() == 4 ? 1 : 0;
   const VolumeArray voxels{data.data(),
@@ -115,6 +125,12 @@ py::tuple write_volume_array(const std::string& path, const py::array& data,
 py::tuple write_mesh_arrays(const std::string& path, const py::array& points,
                             const py::array& polygons, const py::array& weights,
                             const std::string& format, int level) {
+  require(points, 'f', 4, "points");
+  require(polygons, 'i', 4, "polygons");
+  require(weights, 'f', 4, "weights");
+  if (points.ndim() != 2 || points.shape(1) != 3 || polygons.ndim() != 2 || weights.ndim() != 1) {
+    throw py::value_error("mesh arrays of the wrong shape");
+  }
   const MeshArrays mesh{static_cast<const float*>(points.data()),
                         static_cast<const std::int32_t*>(polygons.data()),
                         static_cast<const float*>(weights.data()),

@@ -217,7 +217,8 @@ def write(path: PathLike, data: Union[Volume, Mesh, NDArray[Any]], *, kind: Opti
         if kind not in (None, "mesh") or any(v is not None for v in
                                              (spacing, origin, label, frame_step)):
             raise ValueError("a Mesh takes no kind, spacing, origin, label or frame_step")
-        result = _brintom.write_mesh(path, data.points, data.polygons, data.weights, *options)
+        mesh = Mesh(data.points, data.polygons, data.weights)  # its arrays may have been replaced
+        result = _brintom.write_mesh(path, mesh.points, mesh.polygons, mesh.weights, *options)
     else:
         volume = data if isinstance(data, Volume) else Volume(data)
         voxels = _volume_array(volume.data, kind)
@@ -297,8 +298,7 @@ def _volume_array(data: Any, kind: Optional[str]) -> NDArray[Any]:
         raise ValueError(f"a volume array holds voxels, not shape {array.shape}")
     if kind not in (None, "image", "mask"):
         raise ValueError(f"kind must be 'image' or 'mask' for a volume, not {kind!r}")
-    integers = array.dtype.kind in "iu"
-    if integers and array.dtype == np.uint16 or kind == "mask" and not integers:
+    if array.dtype == np.uint16 or kind == "mask" and array.dtype == np.float32:
         _check_mask_values(array)
     if array.dtype == np.uint16:
         array = array.view(np.int16)
