@@ -78,6 +78,10 @@ def test_format_and_kind_mismatches(path):
         brintom.read(path("s.stl"), kind="image")
     with pytest.raises(brintom.Error, match="names point 7 of 3"):
         brintom.write(path("t.ply"), brintom.Mesh(np.eye(3), [[0, 1, 7]]))
+    mesh = brintom.Mesh(np.eye(3), [[0, 1, 2]])
+    mesh.points, mesh.polygons = np.eye(3)[::-1], np.array([[2, 1, 0]])  # float64, int64, reversed
+    brintom.write(path("r.ply"), mesh)
+    assert np.array_equal(brintom.read(path("r.ply")).points, np.eye(3)[::-1])
 
 
 # Each row: the file written, how many bytes to cut from its end, the voxels that go missing.
