@@ -91,7 +91,7 @@ long long vertex_count(ArrayReader& offsets, long long polygons, const char* pat
       if (done + static_cast<long long>(i) == 0) {
         vertices = chunk[0];
         if (vertices < 1 || vertices > INT_MAX) refuse(path, kBadVertexCount);
-      } else if (chunk[i] - previous != vertices) {
+      } else if (chunk[i] < previous || chunk[i] - previous != vertices) {  // no overflow
         refuse(path, kMixedPolygons);
       }
       previous = chunk[i];
