@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/fatal.hpp"
+#include "support/warning.hpp"
 
 namespace brintom {
 namespace {
@@ -148,8 +149,8 @@ AxisOrder axis_order(const Placement& placement, const char* path, Oblique obliq
                 "the voxel grid and drops the rotation)\n")
                    .c_str());
   }
-  std::fprintf(stderr, "warning: file %s is oblique (%s degrees); the rotation is dropped\n", path,
-               angle);
+  warn(WarningKind::other, std::string("warning: file ") + path + " is oblique (" + angle +
+                               " degrees); the rotation is dropped\n");
   return AxisOrder{};
 }
 

@@ -13,6 +13,7 @@
 #include "support/fatal.hpp"
 #include "support/file_handle.hpp"
 #include "support/input_limit.hpp"
+#include "support/warning.hpp"
 #include "volume/voxel_views.hpp"
 
 namespace brintom {
@@ -131,9 +132,8 @@ class StoredVoxels final : public VoxelSource {
   void warn_missing(long long voxels) {
     missing_ = voxels;
     if (voxels == 0) return;
-    std::fprintf(stderr, "warning: %s file %s is truncated: %lld voxels missing, read as %s\n",
-                 shape.width == 2 ? "mask" : "image", path_, voxels,
-                 shape.width == 2 ? "0" : "0.0");
+    warn_truncated_voxels(shape.width == 2 ? "mask" : "image", path_, voxels,
+                          shape.width == 2 ? "0" : "0.0");
   }
 
   void pass_over_decoded(long long bytes) {

@@ -18,6 +18,7 @@
 #include "support/input_limit.hpp"
 #include "support/number_format.hpp"
 #include "support/output_file.hpp"
+#include "support/warning.hpp"
 #include "volume/mesh_rules.hpp"
 
 namespace brintom {
@@ -271,10 +272,10 @@ MeshShape triangle_shape(const char* path, Mesh* mesh, std::uint32_t& count) {
   if (triangles > UINT32_MAX) error_message(kTooMany);
   count = static_cast<std::uint32_t>(triangles);
   if (shape.vertices > kCorners && shape.polygons > 0) {
-    std::fprintf(stderr,
-                 "warning: output file for mesh %s: polygons of %d vertices written as %d "
-                 "triangles each (STL holds triangles only)\n",
-                 path, shape.vertices, shape.vertices - 2);
+    warn(WarningKind::other, std::string("warning: output file for mesh ") + path +
+                                 ": polygons of " + std::to_string(shape.vertices) +
+                                 " vertices written as " + std::to_string(shape.vertices - 2) +
+                                 " triangles each (STL holds triangles only)\n");
   }
   return shape;
 }

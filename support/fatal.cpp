@@ -17,9 +17,7 @@ namespace brintom {
 
 [[noreturn]] void file_error(const char* head, const char* path, const char* tail,
                              const char* more) {
-  // Static: a fuzz build's thrown message points into it.
-  static std::string message;
-  message = std::string(head) + path + tail + more;
+  const std::string message = std::string(head) + path + tail + more;
   error_message(message.c_str());
 }
 

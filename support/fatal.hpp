@@ -1,5 +1,9 @@
 #pragma once
 
+#ifdef BRINTOM_FATAL_THROWS
+#include <string>
+#endif
+
 namespace brintom {
 
 // Prints text to standard output exactly as given (no newline added, never read as a format)
@@ -11,10 +15,12 @@ namespace brintom {
                              const char* more = "");
 
 #ifdef BRINTOM_FATAL_THROWS
-// Fuzz builds only: error_message throws this instead of ending the process, so that a fuzzer
-// can tell a clean refusal from a crash and go on.
+// The fuzz build and the Python module's build only: error_message throws this instead of ending
+// the process, so that a fuzzer can tell a clean refusal from a crash and go on, and Python can
+// raise it. The text is a copy: what it was made from (a source's failure text, a message built
+// on the stack) is gone once the throw has unwound the reader.
 struct FatalError {
-  const char* text;
+  std::string text;
 };
 #endif
 

@@ -61,34 +61,22 @@ std::string refusal(FileKind from, const std::string& output) {
          (dot == std::string::npos ? output : output.substr(dot)) + "; " + conversions();
 }
 
-// The input's format: its name's, else --as's native one, else VTK when it says so.
-const FormatRow& input_format(const ConvertRequest& request, FileKind& want) {
-  const FormatRow* row = format_of_name(request.input);
+}  // namespace
+
+const FormatRow& input_format(const std::string& input, FileKind as_kind, FileKind& want) {
+  const FormatRow* row = format_of_name(input);
   const bool native_as = row == nullptr || row == &vtk_format() ||
                          std::strcmp(row->name, native_format(FileKind::image).name) == 0;
-  if (request.as_kind != FileKind::unknown && native_as) {
-    return native_format(request.as_kind);  // a native file whatever its name says
+  if (as_kind != FileKind::unknown && native_as) {
+    return native_format(as_kind);  // a native file whatever its name says
   }
-  if (request.as_kind != FileKind::mesh) want = request.as_kind;
+  if (as_kind != FileKind::mesh) want = as_kind;
   if (row != nullptr) return *row;
-  if (input_kind(request.input, FileKind::unknown) == FileKind::vtk) return vtk_format();
+  if (input_kind(input, FileKind::unknown) == FileKind::vtk) return vtk_format();
   return native_format(FileKind::image);  // not reached: input_kind refused it
 }
 
-// Whether a VTK file holds a mesh.
-bool vtk_holds_mesh(const char* path) {
-  return vtk_dataset_holds_mesh(read_vtk_preamble_text(path).dataset);
-}
-
-}  // namespace
-
-std::string convert(const ConvertRequest& request) {
-  const FormatRow& to = *format_of_name(request.output);
-  FileKind want = FileKind::unknown;
-  const FormatRow& from = input_format(request, want);
-  const char* input = request.input.c_str();
-  const char* output = request.output.c_str();
-  const FormatOptions& options = request.options;
+std::string options_complaint(const FormatRow& to, const FormatOptions& options) {
   if (!options.format.empty() && to.format_words == nullptr) {
     return "--format is for outputs in " + known_suffixes(true);
   }
@@ -96,6 +84,22 @@ std::string convert(const ConvertRequest& request) {
     return "--compress is for compressed outputs: " +
            suffixes_where([](const FormatRow& row) { return row.compresses; });
   }
+  return "";
+}
+
+bool vtk_holds_mesh(const char* path) {
+  return vtk_dataset_holds_mesh(read_vtk_preamble_text(path).dataset);
+}
+
+std::string convert(const ConvertRequest& request) {
+  const FormatRow& to = *format_of_name(request.output);
+  FileKind want = FileKind::unknown;
+  const FormatRow& from = input_format(request.input, request.as_kind, want);
+  const char* input = request.input.c_str();
+  const char* output = request.output.c_str();
+  const FormatOptions& options = request.options;
+  const std::string complaint = options_complaint(to, options);
+  if (!complaint.empty()) return complaint;
 
   const bool mesh = from.kinds == kHoldsMesh || (&from == &vtk_format() && vtk_holds_mesh(input));
   if (mesh) {
@@ -115,14 +119,24 @@ std::string convert(const ConvertRequest& request) {
     want = to.kinds == kHoldsImage ? FileKind::image : FileKind::mask;
   }
   reset_geometry();
-  Volume volume = from.open_volume(request.input, want, options);
+  Volume volume = open_volume_as(from, request.input, want, options);
+  return write_volume_frames(to, request.output, volume, options, input);
+}
+
+Volume open_volume_as(const FormatRow& from, const std::string& input, FileKind want,
+                      const FormatOptions& options) {
+  Volume volume = from.open_volume(input, want, options);
   if (want == FileKind::mask && volume.kind != FileKind::mask) {
-    volume.voxels = mask_voxels(std::move(volume.voxels), input);
+    volume.voxels = mask_voxels(std::move(volume.voxels), input.c_str());
   } else if (want == FileKind::image && volume.kind != FileKind::image) {
     volume.voxels = image_voxels(std::move(volume.voxels));
   }
   if (want != FileKind::unknown) volume.kind = want;
+  return volume;
+}
 
+std::string write_volume_frames(const FormatRow& to, const std::string& output, Volume& volume,
+                                const FormatOptions& options, const char* input) {
   std::unique_ptr<VoxelSource> all;  // what a one-frame view reads from
   const int frame_count = volume.voxels->shape.frame_count;
   if (options.frame >= 0 && !volume.frame_taken) {
@@ -139,13 +153,13 @@ std::string convert(const ConvertRequest& request) {
     for (int n = 0; n < frame_count; ++n) {
       volume.voxels = next_frame(*all);
       const std::string complaint =
-          to.write_volume(frame_path(request.output, n, frame_count), volume, options);
+          to.write_volume(frame_path(output, n, frame_count), volume, options);
       if (!complaint.empty()) return complaint;
     }
-    write_series(request.output, frame_count);
+    write_series(output, frame_count);
     return "";
   }
-  return to.write_volume(request.output, volume, options);
+  return to.write_volume(output, volume, options);
 }
 
 }  // namespace brintom

@@ -14,6 +14,7 @@
 #include "support/fatal.hpp"
 #include "support/settings.hpp"
 #include "support/strings.hpp"
+#include "support/warning.hpp"
 #include "volume/frame.hpp"
 #include "volume/image_stream.hpp"
 #include "volume/mask.hpp"
@@ -164,10 +165,13 @@ void take_geometry(const char* path, VtkReader column) {
   std::free(Label);
   Label = copy(read_vtk_preamble_text(path).title.c_str());
   if (geometry.uneven_axis >= 0) {
-    std::fprintf(stderr,
-                 "warning: vtk file %s: %c coordinates are not evenly spaced; kept spacing %g\n",
-                 path, kAxes[geometry.uneven_axis],
-                 static_cast<double>(geometry.spacing[geometry.uneven_axis]));
+    char spacing[32];
+    std::snprintf(spacing, sizeof spacing, "%g",
+                  static_cast<double>(geometry.spacing[geometry.uneven_axis]));
+    warn(WarningKind::other, std::string("warning: vtk file ") + path + ": " +
+                                 kAxes[geometry.uneven_axis] +
+                                 " coordinates are not evenly spaced; kept spacing " + spacing +
+                                 "\n");
   }
 }
 

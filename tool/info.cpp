@@ -40,6 +40,8 @@ namespace {
 constexpr int kLabelsShown = 20;
 constexpr int kMaskHeaderBytes = 12;
 
+using MaskOwner = std::unique_ptr<short**, void (*)(Mask)>;
+
 // One fact of a file, as the human block and the JSON object show it.
 struct Fact {
   std::string key;    // the JSON field name; the human label is the same with spaces
@@ -165,8 +167,10 @@ void add_labels(Description& d, VoxelSource& voxels) {
         number(std::max<long long>(0, static_cast<long long>(labels.size()) - kLabelsShown)));
 }
 
-// Points (shifted by shift on every axis), polygons and the bounding box of a Mesh.
-void add_mesh(Description& d, Mesh* mesh, float shift) {
+// Points (shifted by shift on every axis), polygons and the bounding box of a loaded Mesh, which
+// is released after.
+void add_mesh(Description& d, Mesh* loaded, float shift) {
+  const std::unique_ptr<Mesh, void (*)(Mesh*)> mesh(loaded, &free_mesh);
   int point_rows = 0, points = 0, vertices = 0, polygons = 0;
   if (mesh->points != nullptr) matrix_size(mesh->points, &point_rows, &points);
   if (mesh->polygons != nullptr) imatrix_size(mesh->polygons, &vertices, &polygons);
@@ -199,12 +203,12 @@ void describe_native(Description& d, const std::string& path, FileKind kind) {
     d.add_statistics(frame_statistics(*voxels));
     d.add("missing_voxels", number(voxels->missing()));
   } else if (kind == FileKind::mask) {
-    Mask mask = load_mask(file);
+    const MaskOwner mask(load_mask(file), &free_mask);
     int slices = 0, rows = 0, columns = 0;
-    mask_size(mask, &slices, &rows, &columns);
+    mask_size(mask.get(), &slices, &rows, &columns);
     d.add_shape(columns, rows, slices, 1, kShort);
     add_native_geometry(d, path);
-    VoxelsInMemory all(columns, rows, slices, mask[0][0], sizeof(short));
+    VoxelsInMemory all(columns, rows, slices, mask.get()[0][0], sizeof(short));
     add_labels(d, all);
     // load_mask read what the file holds; the size tells what it lacked.
     struct stat info {};
@@ -235,13 +239,14 @@ void describe_vtk(Description& d, const char* path) {
   d.add_shape(geometry.columns, geometry.rows, geometry.slices, 1, geometry.data_type.c_str());
   d.add_geometry(geometry.spacing, geometry.origin, preamble.title.c_str());
   if (mask) {
-    Mask voxels = load_mask_vtk(path);
+    const MaskOwner voxels(load_mask_vtk(path), &free_mask);
     VoxelsInMemory all(static_cast<int>(geometry.columns), static_cast<int>(geometry.rows),
-                       static_cast<int>(geometry.slices), voxels[0][0], sizeof(short));
+                       static_cast<int>(geometry.slices), voxels.get()[0][0], sizeof(short));
     add_labels(d, all);
     return;
   }
-  Image* image = ascii ? load_image_vtk_ascii(path) : load_image_vtk_binary(path, 1);
+  const std::unique_ptr<Image, void (*)(Image*)> image(
+      ascii ? load_image_vtk_ascii(path) : load_image_vtk_binary(path, 1), &free_image);
   VoxelsInMemory voxels(static_cast<int>(geometry.columns), static_cast<int>(geometry.rows),
                         static_cast<int>(geometry.slices), image->frames[0][0][0], sizeof(float));
   d.add_statistics(frame_statistics(voxels));
@@ -334,8 +339,9 @@ void describe_vtp(Description& d, const std::string& path) {
   add_mesh(d, load_mesh_vtp(path.c_str()), -1.0f);  // the file's points are the Mesh's less 1
 }
 
-// One file's description, JSON or human text; every failure ends the process with its message.
-std::string describe(const std::string& path, bool json) {
+}  // namespace
+
+std::string describe_file(const std::string& path, bool json) {
   Description d;
   d.add_text("file", path);
   const FormatRow* row = format_of_name(path);
@@ -366,6 +372,8 @@ std::string describe(const std::string& path, bool json) {
   return json ? d.json() : d.human();
 }
 
+namespace {
+
 // The library ends the process on any failure, by design: each file is described in a child
 // process, whose output the parent takes whole, so that a failure is reported in that file's
 // place and the next file is still described.
@@ -377,7 +385,7 @@ bool describe_in_child(const std::string& path, bool json, std::string& text) {
   if (child == 0) {
     ::close(ends[0]);
     ::dup2(ends[1], STDOUT_FILENO);
-    const std::string description = describe(path, json);
+    const std::string description = describe_file(path, json);
     std::fputs(description.c_str(), stdout);
     std::exit(0);
   }

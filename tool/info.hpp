@@ -10,4 +10,9 @@ namespace brintom {
 // message. Gives the exit status: 0, or 10 when any file could not be read.
 int describe_files(const std::vector<std::string>& paths, bool json);
 
+// One file's description: the human-readable block, or with json the one-line JSON object that
+// describe_files shows for it. Every failure is fatal with its message (and so ends the process,
+// unless error_message throws).
+std::string describe_file(const std::string& path, bool json);
+
 }  // namespace brintom

@@ -1,24 +1,16 @@
 #include "volume/mask.hpp"
 
 #include <cstddef>
-#include <cstdint>
 
 #include "support/fatal.hpp"
 #include "support/ledger.hpp"
 #include "support/output_file.hpp"
+#include "volume/mask_header.hpp"
 #include "volume/native_file.hpp"
 #include "volume/voxel_block.hpp"
 
 namespace brintom {
 namespace {
-
-// The native mask file's header: host-order words, fastest dimension first.
-struct NativeMaskHeader {
-  std::int32_t columns;
-  std::int32_t rows;
-  std::int32_t slices;
-};
-static_assert(sizeof(NativeMaskHeader) == 12, "the header is three 32-bit words");
 
 // The prefix in front of the first voxel, one signed 16-bit word each.
 enum PrefixWord {
@@ -33,18 +25,13 @@ enum PrefixWord {
   kColumnHigh,
   kPrefixWords
 };
-static_assert(kPrefixWords == 9, "the prefix is nine words");
+static_assert(kPrefixWords == kMaskPrefixWords, "the prefix is nine words");
 
 struct MaskSize {
   int slices;
   int rows;
   int columns;
 };
-
-bool representable(int slices, int rows, int columns) {
-  const auto fits = [](int n) { return n >= 1 && n <= kLargestMaskDimension; };
-  return fits(slices) && fits(rows) && fits(columns);
-}
 
 short* prefix_of(Mask m) { return m[0][0] - kPrefixWords; }
 
@@ -66,7 +53,7 @@ long long ledger_amount(const MaskSize& size) {
 }  // namespace
 
 Mask new_mask(int slices, int rows, int columns) {
-  if (!representable(slices, rows, columns)) refuse_volume_size("mask", slices, rows, columns);
+  if (!mask_dimensions_possible(slices, rows, columns)) refuse_volume_size("mask", slices, rows, columns);
   Mask mask =
       new_voxel_tables<short>(kPrefixWords, slices, rows, columns, "allocation error in new_mask");
   short* block = prefix_of(mask);
@@ -102,12 +89,7 @@ void mask_size(Mask m, int* slices, int* rows, int* columns) {
 
 Mask load_mask(const char* path) {
   NativeVolumeFile file(path, NativeKind::mask);
-  NativeMaskHeader header{};
-  file.read_header(&header, sizeof header);
-  file.check_header(representable(header.slices, header.rows, header.columns));
-  file.check_fits(
-      voxel_tables_bytes(kPrefixWords, sizeof(short), header.slices, header.rows, header.columns));
-
+  const NativeMaskHeader header = read_mask_header(file);
   Mask mask = new_mask(header.slices, header.rows, header.columns);
   file.read_voxels(mask[0][0], sizeof(short), voxel_count(read_prefix(mask)));
   file.warn_if_truncated();

@@ -18,13 +18,14 @@ StrayVertex first_stray_vertex(const Mesh& mesh) {
   imatrix_size(mesh.polygons, &vertices, &polygons);
   // Row by row, each row only up to the earliest polygon found so far: one pass over the
   // vertices in memory order when every one is in range.
+  // (In 64 bits: a Mesh of no vertex rows may announce INT_MAX polygons.)
   StrayVertex stray;
-  int end = polygons + 1;
+  long long end = polygons + 1LL;
   for (int k = 1; k <= vertices; ++k) {
     const int* row = mesh.polygons[k];
-    for (int j = 1; j < end; ++j) {
+    for (long long j = 1; j < end; ++j) {
       if (static_cast<unsigned>(row[j]) - 1u >= static_cast<unsigned>(points)) {
-        stray = {j, k, row[j]};
+        stray = {static_cast<int>(j), k, row[j]};
         end = j;  // an earlier row at this polygon was in range
         break;
       }
@@ -60,9 +61,7 @@ MeshShape checked_shape(Mesh* mesh) {
   if (rows != kAxes) error_message(kNotThreeRows);
   const StrayVertex stray = first_stray_vertex(*mesh);
   if (stray.polygon != 0) {
-    static std::string message;  // a fuzz build's thrown message points into it
-    message = stray_text(kStrayInFile, stray.polygon, stray.value, shape.points);
-    error_message(message.c_str());
+    error_message(stray_text(kStrayInFile, stray.polygon, stray.value, shape.points).c_str());
   }
   return shape;
 }

@@ -9,11 +9,12 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string>
 
 #include "support/fatal.hpp"
 #include "support/input_limit.hpp"
 #include "support/output_file.hpp"
-#include "support/strings.hpp"
+#include "support/warning.hpp"
 
 namespace brintom {
 namespace {
@@ -79,8 +80,7 @@ void NativeVolumeFile::read_voxels(void* voxels, std::size_t element_bytes, std:
 void NativeVolumeFile::warn_if_truncated() const {
   if (missing_ == 0) return;
   const NativeRow& row = row_of(kind_);
-  std::fprintf(stderr, "warning: %s file %s is truncated: %lld voxels missing, read as %s\n",
-               row.kind, path_, missing_, row.zero);
+  warn_truncated_voxels(row.kind, path_, missing_, row.zero);
 }
 
 void NativeVolumeFile::start_streaming(std::size_t element_bytes, long long count) {
@@ -106,17 +106,14 @@ bool NativeVolumeFile::read_voxels_at(void* voxels, std::size_t element_bytes, l
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       const NativeRow& row = row_of(kind_);
-      read_failure_tail_ = got == 0 ? row.shrunk_tail : row.read_error_tail;
+      read_failure_ =
+          row.head + std::string(path_) + (got == 0 ? row.shrunk_tail : row.read_error_tail);
       return false;
     }
     done += static_cast<std::size_t>(got);
   }
   std::memset(to + bytes, 0, count * element_bytes - bytes);
   return true;
-}
-
-const char* NativeVolumeFile::read_failure() const {
-  return cat2(row_of(kind_).head, path_, read_failure_tail_);
 }
 
 void NativeVolumeFile::refuse(const char* tail) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "support/file_handle.hpp"
 
@@ -39,7 +40,7 @@ class NativeVolumeFile {
   // Voxels first .. first + count - 1 of those, the missing ones zero. False when the file no
   // longer holds what start_streaming counted or cannot be read; read_failure() then says which.
   bool read_voxels_at(void* voxels, std::size_t element_bytes, long long first, std::size_t count);
-  const char* read_failure() const;
+  const char* read_failure() const { return read_failure_.c_str(); }
   // The voxels missing so far (or, once streaming, those start_streaming counted).
   long long missing() const { return missing_; }
 
@@ -52,7 +53,7 @@ class NativeVolumeFile {
   long long missing_ = 0;
   long long start_ = 0;    // where the voxels begin
   long long present_ = 0;  // voxels the file held when start_streaming counted them
-  const char* read_failure_tail_ = nullptr;
+  std::string read_failure_;
 };
 
 }  // namespace brintom

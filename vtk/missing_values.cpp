@@ -1,7 +1,8 @@
 #include "vtk/missing_values.hpp"
 
-#include <cstdio>
 #include <string>
+
+#include "support/warning.hpp"
 
 namespace brintom {
 
@@ -15,7 +16,7 @@ void warn_missing_values(const char* path, long long missing, long long count, c
   line += "values missing";
   if (zero != nullptr) line += std::string(", read as ") + zero;
   line += '\n';
-  std::fputs(line.c_str(), stderr);
+  warn(WarningKind::truncated, line);
 }
 
 }  // namespace brintom

@@ -37,19 +37,21 @@ Image* load_image_vti(const char* path) {
   const VtiHeader header = read_vti_header(path);
   std::unique_ptr<VoxelSource> voxels = open_whole(header, path, sizeof(float));
   const VoxelShape& shape = voxels->shape;
-  Image* image = new_image(1, 0, 0, 0);
+  // Released again if the voxels are refused (a fatal message that throws, in fuzz builds).
+  std::unique_ptr<Image, void (*)(Image*)> image(new_image(1, 0, 0, 0), &free_image);
   image->frames[0] = new_frame(shape.slices, shape.rows, shape.columns);
   drain(*voxels, image->frames[0][0][0]);
-  return image;
+  return image.release();
 }
 
 Mask load_mask_vti(const char* path) {
   const VtiHeader header = read_vti_header(path);
   std::unique_ptr<VoxelSource> voxels = open_whole(header, path, sizeof(short));
   const VoxelShape& shape = voxels->shape;
-  Mask mask = new_mask(shape.slices, shape.rows, shape.columns);
-  drain(*voxels, mask[0][0]);
-  return mask;
+  std::unique_ptr<short**, void (*)(Mask)> mask(
+      new_mask(shape.slices, shape.rows, shape.columns), &free_mask);
+  drain(*voxels, mask.get()[0][0]);
+  return mask.release();
 }
 
 void save_image_vti(const char* path, Image* image, int level) {

@@ -271,7 +271,8 @@ Mesh* load_mesh_vtp(const char* path) {
                                             kRealTypes | kIntegerTypes, kWeightArray, kReadAsZero);
   }
 
-  Mesh* mesh = new_mesh();
+  // Released again if the arrays are refused (a fatal message that throws, in fuzz builds).
+  std::unique_ptr<Mesh, void (*)(Mesh*)> mesh(new_mesh(), &free_mesh);
   const int point_count = static_cast<int>(points), polygon_count = static_cast<int>(polygons);
   mesh->points = new_matrix(kAxes, point_count);
   mesh->polygons = new_integer_matrix(static_cast<int>(vertices), polygon_count);
@@ -306,7 +307,7 @@ Mesh* load_mesh_vtp(const char* path) {
   } else {
     std::fill(mesh->weights + 1, mesh->weights + 1 + polygons, 1.0f);
   }
-  return mesh;
+  return mesh.release();
 }
 
 void save_mesh_vtp(const char* path, Mesh* mesh, int level) {
