@@ -203,6 +203,21 @@ TEST_F(MeshFileDeathTest, UnstructuredGrids) {
     {head + points + "POLYGONS 1 4\n3 0 1 2\nCELL_TYPES 0\n", "", "Mesh %s. Mesh has no CELLS\n"},
     {head + points + "CELLS 1 4\n3 0 1 4\nCELL_TYPES 1\n5\n", "", "Mesh %s. Mesh polygon 1 names point 4 of 4\n"},
   }, read_mesh);
+  // Every cell type VTK numbers, and one past them, is refused but the three polygon types.
+  for (int type = 0; type <= 43; ++type) {
+    if (type == 5 || type == 7 || type == 9) continue;
+    const std::string file = test::temp_file(head + points + cells + "CELL_TYPES 2\n5 " +
+                                             std::to_string(type) + "\n");
+    EXPECT_EXIT(
+        {
+          std::fflush(stdout);
+          ::dup2(STDERR_FILENO, STDOUT_FILENO);
+          load_mesh_vtk(file.c_str());
+        },
+        ::testing::ExitedWithCode(10),
+        "Mesh cells are not polygons: cell type " + std::to_string(type) + "( \\(|\n)")
+        << type;
+  }
   // meshio's BINARY files: 5.1 with 64-bit offsets, and 4.2; 32-bit big-endian types, each
   // array ended by a line feed; the point data after them are never read
   const std::string binary = "# vtk DataFile Version 5.1\nt\nBINARY\nDATASET UNSTRUCTURED_GRID\n"
