@@ -11,7 +11,7 @@ std::string read_nrrd(const char* path) { return test::read_described(read_nrrd_
 // A header as Slicer writes one; rows edit it.
 // clang-format off
 const std::string kSlicer =
-    "NRRD0004\n# Complete NRRD file format specification at:\n# http://teem.sourceforge.net/nrrd/format.html\n"
+    "NRRD0004\n# The NRRD format is described at:\n# http://teem.sourceforge.net/nrrd/format.html\n"
     "type: short\ndimension: 3\nspace: left-posterior-superior\nsizes: 4 3 2\n"
     "space directions: (0.5,0,0) (0,0.75,0) (0,0,2.5)\nkinds: domain domain domain\nendian: little\n"
     "encoding: raw\nspace origin: (-10,20.5,30)\n";
