@@ -11,15 +11,8 @@ on PYTHONPATH (and nibabel and meshio from Debian's packages):
   python_io.py nibabel-read NII    also nibabel.load(NII).get_fdata(dtype=numpy.float32);
   python_io.py meshio-read MESH    also meshio.read(MESH);
   python_io.py meshio-grid MESH OUT  writes MESH's triangles as meshio's BINARY legacy grid OUT
-                                   (meshio reads no legacy POLYDATA, only such grids).
-
-With BRINTOM_BENCH_TIMES=1 each prints the time of what it does beyond the import and its peak
-memory beyond the import less the arrays' size, in MiB: the README's in-process figures. One run
-a process: a second would find the first's pages already mapped."""
-import os
-import resource
+                                   (meshio reads no legacy POLYDATA, only such grids)."""
 import sys
-import time
 
 import numpy
 
@@ -45,17 +38,6 @@ def meshio_grid(mesh, out):
     meshio.write(out, meshio.Mesh(ours.points, [("triangle", ours.polygons)]), binary=True)
 
 
-def size(result):
-    """The bytes of the arrays an operation gave."""
-    if isinstance(result, numpy.ndarray):
-        return result.nbytes
-    if isinstance(result, brintom.Volume):
-        return 0 if isinstance(result.data, numpy.memmap) else result.data.nbytes
-    if isinstance(result, brintom.Mesh):
-        return result.points.nbytes + result.polygons.nbytes + result.weights.nbytes
-    return result.points.nbytes + sum(block.data.nbytes for block in result.cells)  # meshio
-
-
 OPERATIONS = {
     "import": lambda: None,
     "fromfile": lambda: fromfile(sys.argv[2]),
@@ -71,14 +53,4 @@ PEERS = {"nibabel-read": "nibabel", "meshio-read": "meshio", "meshio-grid": "mes
 operation = OPERATIONS[sys.argv[1]]
 if sys.argv[1] in PEERS or sys.argv[1] == "import" and sys.argv[2:]:
     __import__(PEERS.get(sys.argv[1]) or sys.argv[2])
-if os.environ.get("BRINTOM_BENCH_TIMES") != "1":
-    operation()
-    sys.exit(0)
-before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
-start = time.perf_counter()
-got = operation()
-seconds = time.perf_counter() - start
-extra = (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) / 1024 - (
-    size(got) / 2**20 if got is not None else 0)
-print(f"{sys.argv[1]} {' '.join(sys.argv[2:])}: {seconds:.4f} s, peak {extra:.1f} MiB beyond "
-      f"the import and the arrays")
+operation()
