@@ -78,4 +78,21 @@ void refusal_is_fine(Call call) {
 #endif
 }
 
+// Runs what must not be refused: writing out what a reader took, and reading that back. In the
+// fuzz build a refusal there aborts with its message; in a plain build it ends the child as any
+// refusal does.
+template <typename Call>
+void must_not_refuse(Call call) {
+#ifdef BRINTOM_FATAL_THROWS
+  try {
+    call();
+  } catch (const FatalError& error) {
+    std::fprintf(stderr, "our own file was refused: %s", error.text.c_str());
+    std::abort();
+  }
+#else
+  call();
+#endif
+}
+
 }  // namespace brintom::fuzz

@@ -15,11 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::refusal_is_fine([&] {
     const std::unique_ptr<Image, void (*)(Image*)> image(load_image(input.path()), free_image);
     if (image->frame_count == 1) {
-      const fuzz::InputFile loaded(nullptr, 0), streamed(nullptr, 0);
-      save_image_vtk_binary_float(loaded.path(), image.get(), 1);
-      const std::unique_ptr<VoxelSource> voxels = open_image_stream(input.path());
-      write_binary_volume(streamed.path(), kBinaryFloat, *voxels, 1);
-      if (loaded.contents() != streamed.contents()) std::abort();
+      fuzz::must_not_refuse([&] {
+        const fuzz::InputFile loaded(nullptr, 0), streamed(nullptr, 0);
+        save_image_vtk_binary_float(loaded.path(), image.get(), 1);
+        const std::unique_ptr<VoxelSource> voxels = open_image_stream(input.path());
+        write_binary_volume(streamed.path(), kBinaryFloat, *voxels, 1);
+        if (loaded.contents() != streamed.contents()) std::abort();
+      });
     }
   });
   return 0;

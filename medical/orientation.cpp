@@ -1,6 +1,7 @@
 #include "medical/orientation.hpp"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "support/fatal.hpp"
+#include "support/settings.hpp"
 #include "support/warning.hpp"
 
 namespace brintom {
@@ -21,6 +23,7 @@ constexpr double kDegrees = 180.0 / 3.14159265358979323846;
 
 constexpr char kNoSpacing[] = " has an axis of zero length\n";
 constexpr char kSharedAxis[] = " has two axes along the same direction\n";
+constexpr char kBeyondFloat[] = " has a spacing or origin beyond what a float holds\n";
 constexpr char kNoMemory[] = "allocation error in volume reordering";
 
 double length(const double (&v)[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
@@ -127,7 +130,8 @@ AxisOrder axis_order(const Placement& placement, const char* path, Oblique obliq
   bool taken[3] = {false, false, false};
   for (int a = 0; a < 3; ++a) {
     const double size = length(placement.axes[a]);
-    if (!(size > 0.0) || !std::isfinite(size)) file_error("file ", path, kNoSpacing);
+    if (!(size > 0.0)) file_error("file ", path, kNoSpacing);
+    if (!std::isfinite(size)) file_error("file ", path, kBeyondFloat);
     int nearest = 0;
     for (int w = 1; w < 3; ++w) {
       if (std::fabs(placement.axes[a][w]) > std::fabs(placement.axes[a][nearest])) nearest = w;
@@ -160,18 +164,30 @@ void reordered_dimensions(const long long (&dimensions)[4], const AxisOrder& ord
   ours[3] = dimensions[3];
 }
 
-void reordered_geometry(const Placement& placement, const long long (&dimensions)[4],
-                        const AxisOrder& order, float (&spacing)[3], float (&origin)[3]) {
-  double start[3] = {placement.origin[0], placement.origin[1], placement.origin[2]};
+void set_reordered_geometry(const Placement& placement, const long long (&dimensions)[4],
+                            const AxisOrder& order, const char* path) {
+  double spacing[3], start[3] = {placement.origin[0], placement.origin[1], placement.origin[2]};
   for (int a = 0; a < 3; ++a) {
-    const int w = order.axis[a];
-    spacing[w] = static_cast<float>(length(placement.axes[a]));
+    spacing[order.axis[a]] = length(placement.axes[a]);
     // A reversed axis starts at the file's last voxel along it.
     if (order.flipped[a]) {
       for (int v = 0; v < 3; ++v) start[v] += placement.axes[a][v] * (dimensions[a] - 1);
     }
   }
-  for (int w = 0; w < 3; ++w) origin[w] = static_cast<float>(start[w]);
+  // Our settings are floats: a spacing that would round to 0 or infinity, or an origin beyond
+  // them, would make a volume that no file can hold again.
+  for (int w = 0; w < 3; ++w) {
+    if (!(spacing[w] <= FLT_MAX && std::fabs(start[w]) <= FLT_MAX) ||
+        static_cast<float>(spacing[w]) == 0.0f) {
+      file_error("file ", path, kBeyondFloat);
+    }
+  }
+  ColumnSpacing = static_cast<float>(spacing[0]);
+  RowSpacing = static_cast<float>(spacing[1]);
+  SliceSpacing = static_cast<float>(spacing[2]);
+  ColumnOrigin = static_cast<float>(start[0]);
+  RowOrigin = static_cast<float>(start[1]);
+  SliceOrigin = static_cast<float>(start[2]);
 }
 
 std::unique_ptr<VoxelSource> reorder_voxels(std::unique_ptr<VoxelSource> stored,

@@ -23,9 +23,10 @@ enum class Oblique { refuse, drop };
 // then the voxel grid is kept as it is stored and the rotation dropped, with a warning line.
 AxisOrder axis_order(const Placement& placement, const char* path, Oblique oblique);
 
-// Our grid's spacing and origin (x, y, z) for a file of these dimensions read in this order.
-void reordered_geometry(const Placement& placement, const long long (&dimensions)[4],
-                        const AxisOrder& order, float (&spacing)[3], float (&origin)[3]);
+// Sets the geometry settings to our grid's spacing and origin (x, y, z) for a file of these
+// dimensions read in this order; fatal when a float cannot hold them.
+void set_reordered_geometry(const Placement& placement, const long long (&dimensions)[4],
+                            const AxisOrder& order, const char* path);
 // Our dimensions (columns, rows, slices) for the file's.
 void reordered_dimensions(const long long (&dimensions)[4], const AxisOrder& order,
                           long long (&ours)[4]);

@@ -96,10 +96,7 @@ std::unique_ptr<VoxelSource> open_foreign_voxels(const ForeignVolume& volume, co
                                                  std::size_t width, Oblique oblique) {
   const AxisOrder order = axis_order(volume.placement, path, oblique);
   std::unique_ptr<VoxelSource> voxels = open_stored_voxels(volume, path, width);
-  float spacing[3], origin[3];
-  reordered_geometry(volume.placement, volume.layout.dimensions, order, spacing, origin);
-  ColumnSpacing = spacing[0], RowSpacing = spacing[1], SliceSpacing = spacing[2];
-  ColumnOrigin = origin[0], RowOrigin = origin[1], SliceOrigin = origin[2];
+  set_reordered_geometry(volume.placement, volume.layout.dimensions, order, path);
   if (!volume.title.empty()) {
     std::free(Label);
     Label = copy(volume.title.c_str());

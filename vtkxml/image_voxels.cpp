@@ -181,10 +181,7 @@ std::unique_ptr<VoxelSource> open_vti_voxels(const VtiHeader& header, const char
                                              std::size_t width, Oblique oblique) {
   const AxisOrder order = axis_order(header.placement, path, oblique);
   std::unique_ptr<VoxelSource> voxels = std::make_unique<VtiVoxels>(header, width);
-  float spacing[3], origin[3];
-  reordered_geometry(header.placement, header.dimensions, order, spacing, origin);
-  ColumnSpacing = spacing[0], RowSpacing = spacing[1], SliceSpacing = spacing[2];
-  ColumnOrigin = origin[0], RowOrigin = origin[1], SliceOrigin = origin[2];
+  set_reordered_geometry(header.placement, header.dimensions, order, path);
   if (header.has_label) {
     std::free(Label);
     Label = copy(header.label.c_str());
