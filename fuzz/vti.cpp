@@ -19,7 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const float geometry[6] = {ColumnSpacing, RowSpacing, SliceSpacing,
                                  ColumnOrigin,  RowOrigin,  SliceOrigin};
       const std::string copy = "/tmp/fuzz_vti_" + std::to_string(::getpid()) + ".vti";
-      save_image_vti(copy.c_str(), image);
+      // Uncompressed: the fuzz build's readers refuse data that shrank more than 16 to 1, as a
+      // long run of zeros does.
+      save_image_vti(copy.c_str(), image, 0);
       Image* again = load_image_vti(copy.c_str());
       ::unlink(copy.c_str());
       int frames = 0, slices = 0, rows = 0, columns = 0, frames2 = 0, slices2 = 0, rows2 = 0,
