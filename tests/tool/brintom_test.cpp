@@ -64,6 +64,14 @@ TEST(Brintom, ConvertsEveryKindAndBackByteForByte) {
       EXPECT_EQ(brintom("convert " + pair).status, 0) << how << ": " << pair;
     }
     EXPECT_EQ(read_file(c), read_file(a)) << how;
+    // info reads each file in the encoding its preamble names.
+    const std::string described = brintom("info " + a).out;
+    const bool ascii = options.find("ascii") != std::string::npos || row.input == "s.mesh";
+    EXPECT_NE(described.find(ascii ? "encoding: ASCII\n" : "encoding: BINARY\n"), std::string::npos)
+        << how;
+    EXPECT_TRUE(row.input != "s.image" ||
+                described.find("min -0.25, max 1.5,") != std::string::npos)
+        << how << described;
     EXPECT_TRUE(!row.exact || read_file(b) == read_file(base + row.input)) << how;
     struct stat info {};
     EXPECT_EQ(::stat(c.c_str(), &info) == 0 ? info.st_mode & 0777 : 0, 0640u) << how;
@@ -174,14 +182,15 @@ TEST(Brintom, KilledConversionLeavesEarlierOutput) {
 // byte, geometry header included, and a VTK file made through each is the one made directly.
 TEST(Brintom, FieldFormatsRoundTripByteForByte) {
   const std::string base = temp_path("");
-  write_file(base + "s.image", host_bytes(3, 2, 1, 2, 1.5f, -0.25f, 1e-3f, 7.0f, 0.0f, -1e30f,
-                                          2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f));
+  write_file(base + "s.image", host_bytes(3, 2, 1, 2, 1.5f, -0.25f, 1e-3f, 7.0f, 0.0f, -1e30f, 2.0f,
+                                          3.0f, 4.0f, 5.0f, 6.0f, 8.0f));
   write_file(base + "s.mask", host_bytes(3, 2, 1, short{0}, short{-5}, short{7}, short{32767},
                                          short{-32768}, short{1}));
   for (const char* kind : {"image", "mask"}) {
-    write_file(base + "s.txt", "Label {Head scan}\nColumnSpacing 0.3\nRowSpacing 0.001\n"
-                               "SliceSpacing 2.5\nColumnOrigin -7.25\nRowOrigin 0\n"
-                               "SliceOrigin -60\n");
+    write_file(base + "s.txt",
+               "Label {Head scan}\nColumnSpacing 0.3\nRowSpacing 0.001\n"
+               "SliceSpacing 2.5\nColumnOrigin -7.25\nRowOrigin 0\n"
+               "SliceOrigin -60\n");
     const std::string native = base + "s." + kind, header = read_file(base + "s.txt");
     const std::string direct = base + "direct.vtk", frame = *kind == 'i' ? "--frame 1 " : "";
     ASSERT_EQ(brintom("convert " + frame + native + " " + direct).status, 0);
