@@ -1,7 +1,7 @@
 // make_volume: writes <base>.image (a native image) and <base>.txt (its geometry header) for
 // bench/run.
 //
-//   make_volume <base> <columns> <rows> <slices> [<frames>]
+//   make_volume <base> <columns> <rows> <slices>
 //
 // The voxels are a smooth field plus noise, about -1000 to 3000 with rare values 10^4 times as
 // large, so that neither the byte swap nor the ASCII printer sees a trivial pattern. The image is
@@ -27,10 +27,10 @@ float wave(int i, int size, double waves) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int columns = argc > 4 ? std::atoi(argv[2]) : 0, rows = argc > 4 ? std::atoi(argv[3]) : 0;
-  const int slices = argc > 4 ? std::atoi(argv[4]) : 0, frames = argc > 5 ? std::atoi(argv[5]) : 1;
-  if (argc > 6 || columns < 1 || rows < 1 || slices < 1 || frames < 1) {
-    std::fputs("usage: make_volume <base> <columns> <rows> <slices> [<frames>]\n", stderr);
+  const int columns = argc == 5 ? std::atoi(argv[2]) : 0, rows = argc == 5 ? std::atoi(argv[3]) : 0;
+  const int slices = argc == 5 ? std::atoi(argv[4]) : 0;
+  if (columns < 1 || rows < 1 || slices < 1) {
+    std::fputs("usage: make_volume <base> <columns> <rows> <slices>\n", stderr);
     return 2;
   }
   const std::string base = argv[1];
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
       "Label {Benchmark volume}\nColumnSpacing 0.5\nRowSpacing 0.5\nSliceSpacing 1.25\n"
       "ColumnOrigin -64.0\nRowOrigin -64.0\nSliceOrigin -160.0\n",
       text);
-  const brintom::NativeImageHeader header{columns, rows, slices, frames};
+  const brintom::NativeImageHeader header{columns, rows, slices, 1};
   std::fwrite(&header, sizeof header, 1, image);
 
   std::vector<float> across(static_cast<std::size_t>(columns));
@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
     return static_cast<std::uint32_t>(state >> 32);
   };
   std::vector<float> slice(across.size() * static_cast<std::size_t>(rows));
-  for (int k = 0; k < frames * slices; ++k) {
+  for (int k = 0; k < slices; ++k) {
     float* voxel = slice.data();
     for (int r = 0; r < rows; ++r) {
-      const float height = 1000 * wave(r, rows, 2) + 800 * wave(k % slices, slices, 1.5);
+      const float height = 1000 * wave(r, rows, 2) + 800 * wave(k, slices, 1.5);
       for (const float x : across) {
         const float noise = static_cast<float>(next() >> 8) * (200.0f / 16777216.0f) - 100.0f;
         *voxel = 1000.0f + height * x + noise;
